@@ -1,0 +1,8 @@
+#pragma once
+
+#include "app/Exception.h"
+
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
