@@ -1,0 +1,7 @@
+#include "widgets/TJvDirectoryEdit.h"
+
+TJvDirectoryEdit::TJvDirectoryEdit(QWidget* parent) : QLineEdit(parent)
+{
+    setReadOnly(true);
+    connect(this, &QLineEdit::textChanged, this, &TJvDirectoryEdit::OnChange);
+}
