@@ -1,5 +1,6 @@
 #include "widgets/TSplitter.h"
 
+#include <QLayout>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -15,13 +16,31 @@ void TSplitter::setControls(QWidget* above, QWidget* below)
     m_control = below;
 }
 
+int TSplitter::maximumControlHeight() const
+{
+    const QWidget* parent = m_control ? m_control->parentWidget() : nullptr;
+    if (!parent || !parent->layout() || !parent->isVisible())
+        return -1;
+    // What the column holds besides the two neighbours keeps its height.
+    int used = 0;
+    const QLayout* layout = parent->layout();
+    for (int i = 0; i < layout->count(); ++i) {
+        const QWidget* w = layout->itemAt(i)->widget();
+        if (!w || w == m_above || w == m_control || w->isHidden())
+            continue;
+        used += w->minimumHeight() == w->maximumHeight() ? w->height()
+                                                         : w->minimumSizeHint().height();
+    }
+    return parent->contentsRect().height() - used - m_minimum;
+}
+
 int TSplitter::boundedHeight(int height) const
 {
-    int maximum = height;
-    // Before the first layout the heights mean nothing yet; rebound() runs once it is done.
-    if (m_above && m_control && m_above->isVisible())
-        maximum = m_control->height() + m_above->height() - m_minimum;
-    return qMax(m_minimum, qMin(height, maximum));
+    // Before the first layout the room is unknown; rebound() applies it once it is known.
+    const int maximum = maximumControlHeight();
+    if (maximum >= 0)
+        height = qMin(height, maximum);
+    return qMax(m_minimum, height);
 }
 
 void TSplitter::setControlHeight(int height)
@@ -32,8 +51,8 @@ void TSplitter::setControlHeight(int height)
 
 void TSplitter::rebound()
 {
-    if (m_control && m_above && m_above->isVisible() && m_above->height() < m_minimum)
-        setControlHeight(m_control->height() - (m_minimum - m_above->height()));
+    if (m_control && boundedHeight(m_control->height()) != m_control->height())
+        setControlHeight(m_control->height());
 }
 
 void TSplitter::mousePressEvent(QMouseEvent* event)

@@ -30,6 +30,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // -1 while the column has not been laid out.
+    int maximumControlHeight() const;
+
     QPointer<QWidget> m_above;
     QPointer<QWidget> m_control;
     int m_minimum = 30;

@@ -1,0 +1,585 @@
+#include "app/TForm1.h"
+
+#include "app/HandlerGuard.h"
+#include "dialogs/AppTitle.h"
+#include "scan/ReferenceLoader.h"
+#include "scan/ScanRun.h"
+#include "scan/TMemo.h"
+#include "settings/WindowPersistence.h"
+#include "shell/ShellOpen.h"
+#include "widgets/TGauge.h"
+#include "widgets/TJvCaptionPanel.h"
+#include "widgets/TJvDirectoryEdit.h"
+#include "widgets/TJvFileListBox.h"
+#include "widgets/TSplitter.h"
+#include "widgets/TStatusBar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+static void initAppResources()
+{
+    Q_INIT_RESOURCE(app);
+}
+
+namespace {
+
+const QColor kOrange(255, 128, 0);
+const QColor kLightOrange(255, 128, 64);
+
+QFont tahoma(int pixelSize, bool bold = false)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+QWidget* panel(QWidget* parent, const QString& name)
+{
+    auto* w = new QWidget(parent);
+    w->setObjectName(name);
+    return w;
+}
+
+QVBoxLayout* column(QWidget* owner)
+{
+    auto* layout = new QVBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
+}
+
+QHBoxLayout* row(QWidget* owner)
+{
+    auto* layout = new QHBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return layout;
+}
+
+void setColours(QWidget* w, const QColor& background, const QColor& text)
+{
+    QPalette pal = w->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, QPalette::Base, background);
+        pal.setColor(group, QPalette::Window, background);
+        pal.setColor(group, QPalette::Text, text);
+    }
+    w->setPalette(pal);
+    w->setAutoFillBackground(true);
+    // The style draws only the border and scroll bars of controls that keep their own colours.
+    w->setProperty("keepColors", true);
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
+{
+    initAppResources();
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(ApplicationTitle());
+    setFont(tahoma(11));
+    QPalette pal = palette();
+    setPalette(pal);
+
+    m_scan = new ScanRun(*this);
+    m_loader = new ReferenceLoader(*this);
+    m_persistence = new WindowPersistence(*this);
+
+    buildActions();
+    buildControls();
+    buildMenus();
+    applyOwnColours();
+
+    // Key preview: the window sees every key press before the focused control does.
+    qApp->installEventFilter(this);
+
+    resize(895, 486 + menuBar()->sizeHint().height());
+
+    RunHandler([this] { FormCreate(); });
+}
+
+TForm1::~TForm1()
+{
+    qApp->removeEventFilter(this);
+    delete m_persistence;
+    delete m_loader;
+    delete m_scan;
+}
+
+QPixmap TForm1::ImageList16(int index)
+{
+    initAppResources();
+    return QPixmap(QStringLiteral(":/ImageList16/%1.png").arg(index));
+}
+
+void TForm1::buildActions()
+{
+    auto make = [this](const QString& name, const QString& caption, int picture) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(name);
+        action->setProperty("category", QStringLiteral("Fichier"));
+        if (picture >= 0)
+            action->setIcon(QIcon(ImageList16(picture)));
+        return action;
+    };
+    m_COMPARER = make(QStringLiteral("COMPARER"), QStringLiteral("COMPARER"), 4);
+    m_CHARGE1 = make(QStringLiteral("CHARGE1"), QStringLiteral("CHARGE Mémo 1"), -1);
+    m_CHARGE2 = make(QStringLiteral("CHARGE2"), QStringLiteral("CHARGE2"), -1);
+    m_INI_SAVE = make(QStringLiteral("INI_SAVE"), QStringLiteral("Enregistrer la configuration"), 2);
+    m_FichierFileExit1 = make(QStringLiteral("FichierFileExit1"), QStringLiteral("&Quitter"), 9);
+
+    connect(m_COMPARER, &QAction::triggered, this, [this] { RunHandler([this] { COMPARERExecute(); }); });
+    connect(m_CHARGE1, &QAction::triggered, this, [this] { RunHandler([this] { CHARGE1Execute(); }); });
+    connect(m_CHARGE2, &QAction::triggered, this, [this] { RunHandler([this] { CHARGE2Execute(); }); });
+    connect(m_INI_SAVE, &QAction::triggered, this, [this] { RunHandler([this] { INI_SAVEExecute(); }); });
+    connect(m_FichierFileExit1, &QAction::triggered, this,
+            [this] { RunHandler([this] { FichierFileExit1Execute(); }); });
+}
+
+void TForm1::buildMenus()
+{
+    // Menu items are bound to actions: they take the action's caption and picture and run it.
+    auto bound = [this](QMenu* menu, const QString& name, QAction* action) {
+        auto* item = menu->addAction(action->icon(), action->text());
+        item->setObjectName(name);
+        connect(item, &QAction::triggered, action, &QAction::trigger);
+        return item;
+    };
+
+    QMenu* fichier = menuBar()->addMenu(QStringLiteral("Fichier"));
+    fichier->setObjectName(QStringLiteral("Fi1"));
+    bound(fichier, QStringLiteral("Quitter1"), m_COMPARER);
+    fichier->addSeparator()->setObjectName(QStringLiteral("N2"));
+    bound(fichier, QStringLiteral("Quitter2"), m_FichierFileExit1);
+
+    QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
+    options->setObjectName(QStringLiteral("Options1"));
+    m_chk_BEEP = options->addAction(QStringLiteral("Activer le BIP"));
+    m_chk_BEEP->setObjectName(QStringLiteral("chk_BEEP"));
+    m_chk_BEEP->setCheckable(true);
+    m_chk_BEEP->setChecked(true);
+    options->addSeparator()->setObjectName(QStringLiteral("N1"));
+    bound(options, QStringLiteral("Enregistrerlaconfiguration1"), m_INI_SAVE);
+
+    m_PopupMenu1 = new QMenu(this);
+    m_PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    m_Raffraichirlaliste2 =
+        m_PopupMenu1->addAction(QIcon(ImageList16(5)), QStringLiteral("Raffraichir la liste"));
+    m_Raffraichirlaliste2->setObjectName(QStringLiteral("Raffraichirlaliste2"));
+    m_Raffraichirlaliste2->setShortcut(QKeySequence(Qt::Key_F5));
+    m_PopupMenu1->addSeparator()->setObjectName(QStringLiteral("N6"));
+    m_Explorerdossier2 =
+        m_PopupMenu1->addAction(QIcon(ImageList16(6)), QStringLiteral("Explorer le dossier"));
+    m_Explorerdossier2->setObjectName(QStringLiteral("Explorerdossier2"));
+    m_Explorerdossier2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    // The pop-up menu's shortcuts act only while the main list (or a control inside it) has focus.
+    for (QAction* a : {m_Raffraichirlaliste2, m_Explorerdossier2}) {
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        m_JvFileListBox1->addAction(a);
+    }
+    connect(m_Raffraichirlaliste2, &QAction::triggered, this,
+            [this] { RunHandler([this] { Raffraichirlaliste2Click(); }); });
+    connect(m_Explorerdossier2, &QAction::triggered, this,
+            [this] { RunHandler([this] { Explorerdossier2Click(); }); });
+    m_JvFileListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_JvFileListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        m_PopupMenu1->popup(m_JvFileListBox1->viewport()->mapToGlobal(pos));
+    });
+
+    m_PopupMenu2 = new QMenu(this);
+    m_PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    m_MenuItem5 = m_PopupMenu2->addAction(QIcon(ImageList16(6)), QStringLiteral("Ouvrir la corbeille"));
+    m_MenuItem5->setObjectName(QStringLiteral("MenuItem5"));
+    connect(m_MenuItem5, &QAction::triggered, this,
+            [this] { RunHandler([this] { OuvrirlacorbeilleClick(); }); });
+    m_ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        m_PopupMenu2->popup(m_ListBox1->viewport()->mapToGlobal(pos));
+    });
+}
+
+void TForm1::buildControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(client);
+    QVBoxLayout* clientLayout = column(client);
+
+    auto* columns = new QWidget(client);
+    QHBoxLayout* columnsLayout = row(columns);
+    clientLayout->addWidget(columns, 1);
+
+    const QFont captionFont = tahoma(13, true);
+    auto captionPanel = [&](const QString& name, const QString& caption, const QString& icon) {
+        auto* p = new TJvCaptionPanel(columns);
+        p->setObjectName(name);
+        p->setCaption(caption);
+        p->setCaptionFont(captionFont);
+        p->setIcon(TJvCaptionPanel::builtinIcon(icon));
+        return p;
+    };
+
+    // Left column "Liste".
+    m_PANEL_LISTE = captionPanel(QStringLiteral("PANEL_LISTE"), QStringLiteral("Liste"),
+                                 QStringLiteral("liste"));
+    m_PANEL_LISTE->setFixedWidth(297);
+    QVBoxLayout* liste = column(m_PANEL_LISTE);
+
+    QWidget* panel3 = panel(m_PANEL_LISTE, QStringLiteral("Panel3"));
+    panel3->setFixedHeight(25);
+    QHBoxLayout* panel3Layout = row(panel3);
+    m_Label2 = new QLabel(QStringLiteral("Dossier : "), panel3);
+    m_Label2->setObjectName(QStringLiteral("Label2"));
+    m_Label2->setFixedWidth(45);
+    m_Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_JvDirectoryEdit1 = new TJvDirectoryEdit(panel3);
+    m_JvDirectoryEdit1->setObjectName(QStringLiteral("JvDirectoryEdit1"));
+    m_JvDirectoryEdit1->setToolTip(QStringLiteral("Dossier des EMAILS à analyser"));
+    panel3Layout->addWidget(m_Label2);
+    panel3Layout->addWidget(m_JvDirectoryEdit1, 1);
+    liste->addWidget(panel3);
+
+    QWidget* panel1 = panel(m_PANEL_LISTE, QStringLiteral("Panel1"));
+    panel1->setFixedHeight(22);
+    QHBoxLayout* panel1Layout = row(panel1);
+    m_Label1 = new QLabel(QStringLiteral("Masque : "), panel1);
+    m_Label1->setObjectName(QStringLiteral("Label1"));
+    m_Label1->setFixedWidth(47);
+    m_Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_Edit1 = new QLineEdit(QStringLiteral("*.*"), panel1);
+    m_Edit1->setObjectName(QStringLiteral("Edit1"));
+    m_Button2 = new QPushButton(QStringLiteral("X"), panel1);
+    m_Button2->setObjectName(QStringLiteral("Button2"));
+    m_Button2->setFixedSize(25, 20);
+    panel1Layout->addWidget(m_Label1);
+    panel1Layout->addWidget(m_Edit1, 1);
+    panel1Layout->addWidget(m_Button2);
+    liste->addWidget(panel1);
+
+    m_JvFileListBox1 = new TJvFileListBox(m_PANEL_LISTE);
+    m_JvFileListBox1->setObjectName(QStringLiteral("JvFileListBox1"));
+    m_JvFileListBox1->setShowGlyphs(true);
+    m_JvFileListBox1->setMask(m_Edit1->text() + QLatin1Char('*'));
+    liste->addWidget(m_JvFileListBox1, 1);
+    m_Splitter1 = new TSplitter(m_PANEL_LISTE);
+    m_Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    liste->addWidget(m_Splitter1);
+    m_JvFileListBox2 = new TJvFileListBox(m_PANEL_LISTE);
+    m_JvFileListBox2->setObjectName(QStringLiteral("JvFileListBox2"));
+    m_JvFileListBox2->setMask(QStringLiteral("a*.*"));
+    m_JvFileListBox2->setFixedHeight(160);
+    liste->addWidget(m_JvFileListBox2);
+    m_Splitter1->setControls(m_JvFileListBox1, m_JvFileListBox2);
+    columnsLayout->addWidget(m_PANEL_LISTE);
+
+    // Middle column "Texte".
+    m_JvCaptionPanel2 = captionPanel(QStringLiteral("JvCaptionPanel2"), QStringLiteral("Texte"),
+                                     QStringLiteral("texte"));
+    QVBoxLayout* texte = column(m_JvCaptionPanel2);
+    m_Memo1 = new TMemo(m_JvCaptionPanel2);
+    m_Memo1->setObjectName(QStringLiteral("Memo1"));
+    texte->addWidget(m_Memo1, 1);
+    m_Splitter2 = new TSplitter(m_JvCaptionPanel2);
+    m_Splitter2->setObjectName(QStringLiteral("Splitter2"));
+    texte->addWidget(m_Splitter2);
+    m_Memo2 = new TMemo(m_JvCaptionPanel2);
+    m_Memo2->setObjectName(QStringLiteral("Memo2"));
+    m_Memo2->setFixedHeight(160);
+    texte->addWidget(m_Memo2);
+    m_Splitter2->setControls(m_Memo1, m_Memo2);
+    columnsLayout->addWidget(m_JvCaptionPanel2, 1);
+
+    // Right column "Doublons traités".
+    m_JvCaptionPanel1 = captionPanel(QStringLiteral("JvCaptionPanel1"),
+                                     QStringLiteral("Doublons traités"), QStringLiteral("doublons"));
+    m_JvCaptionPanel1->setFixedWidth(185);
+    QVBoxLayout* doublons = column(m_JvCaptionPanel1);
+    QWidget* panel4 = panel(m_JvCaptionPanel1, QStringLiteral("Panel4"));
+    panel4->setFixedHeight(111);
+    QVBoxLayout* panel4Layout = column(panel4);
+    m_RadioGroup1 = new QGroupBox(QStringLiteral("Mode Scan"), panel4);
+    m_RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
+    auto* radioLayout = new QVBoxLayout(m_RadioGroup1);
+    radioLayout->setContentsMargins(8, 4, 8, 4);
+    radioLayout->setSpacing(2);
+    m_radioButtons = new QButtonGroup(m_RadioGroup1);
+    const QStringList items{QStringLiteral("Rapide (Nom...)"), QStringLiteral("Modéré (ABC...)"),
+                            QStringLiteral("Approfondi (...)")};
+    for (int i = 0; i < items.size(); ++i) {
+        auto* button = new QRadioButton(items[i], m_RadioGroup1);
+        button->setObjectName(QStringLiteral("RadioGroup1Item%1").arg(i));
+        m_radioButtons->addButton(button, i);
+        m_radioItems.append(button);
+        radioLayout->addWidget(button);
+    }
+    m_radioItems[0]->setChecked(true);
+    connect(m_radioButtons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
+        if (checked)
+            RunHandler([this] { RadioGroup1Click(); });
+    });
+    panel4Layout->addWidget(m_RadioGroup1, 1);
+    auto* autoRow = new QWidget(panel4);
+    autoRow->setFixedHeight(20);
+    QHBoxLayout* autoLayout = row(autoRow);
+    autoLayout->setContentsMargins(12, 0, 12, 0);
+    m_chk_AUTO = new QCheckBox(QStringLiteral("Mode automatique"), autoRow);
+    m_chk_AUTO->setObjectName(QStringLiteral("chk_AUTO"));
+    // The text stands to the left of the box.
+    m_chk_AUTO->setLayoutDirection(Qt::RightToLeft);
+    autoLayout->addWidget(m_chk_AUTO);
+    panel4Layout->addWidget(autoRow);
+    doublons->addWidget(panel4);
+
+    m_Button1 = new QPushButton(m_COMPARER->text(), m_JvCaptionPanel1);
+    m_Button1->setObjectName(QStringLiteral("Button1"));
+    m_Button1->setFont(tahoma(11, true));
+    m_Button1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    m_Button1->setMinimumHeight(25);
+    connect(m_Button1, &QPushButton::clicked, m_COMPARER, &QAction::trigger);
+    doublons->addWidget(m_Button1, 1);
+    m_Splitter3 = new TSplitter(m_JvCaptionPanel1);
+    m_Splitter3->setObjectName(QStringLiteral("Splitter3"));
+    doublons->addWidget(m_Splitter3);
+    m_ListBox1 = new QListWidget(m_JvCaptionPanel1);
+    m_ListBox1->setObjectName(QStringLiteral("ListBox1"));
+    m_ListBox1->setFixedHeight(160);
+    m_ListBox1->viewport()->installEventFilter(this);
+    doublons->addWidget(m_ListBox1);
+    m_Splitter3->setControls(m_Button1, m_ListBox1);
+    columnsLayout->addWidget(m_JvCaptionPanel1);
+
+    // Bottom bands.
+    m_Panel_GAUGE = panel(client, QStringLiteral("Panel_GAUGE"));
+    m_Panel_GAUGE->setFixedHeight(33);
+    QHBoxLayout* gaugeLayout = row(m_Panel_GAUGE);
+    gaugeLayout->setContentsMargins(3, 3, 3, 3);
+    m_gauge1 = new TGauge(m_Panel_GAUGE);
+    m_gauge1->setObjectName(QStringLiteral("gauge1"));
+    m_gauge1->setForeColor(Qt::red);
+    gaugeLayout->addWidget(m_gauge1);
+    m_Panel_GAUGE->hide();
+    clientLayout->addWidget(m_Panel_GAUGE);
+
+    QWidget* panel2 = panel(client, QStringLiteral("Panel2"));
+    panel2->setFixedHeight(22);
+    QHBoxLayout* panel2Layout = row(panel2);
+    m_StatusBar1 = new TStatusBar(4, 50, panel2);
+    m_StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    m_StatusBar1->setFixedWidth(303);
+    panel2Layout->addWidget(m_StatusBar1);
+    panel2Layout->addStretch(1);
+    clientLayout->addWidget(panel2);
+
+    connect(m_Edit1, &QLineEdit::textChanged, this, [this] { RunHandler([this] { Edit1Change(); }); });
+    connect(m_Button2, &QPushButton::clicked, this, [this] { RunHandler([this] { Button2Click(); }); });
+    connect(m_JvDirectoryEdit1, &TJvDirectoryEdit::OnChange, this,
+            [this] { RunHandler([this] { JvDirectoryEdit1Change(); }); });
+    connect(m_JvFileListBox1, &TJvFileListBox::OnChange, this,
+            [this] { RunHandler([this] { JvFileListBox1Change(); }); });
+    connect(m_JvFileListBox2, &TJvFileListBox::OnChange, this,
+            [this] { RunHandler([this] { JvFileListBox2Change(); }); });
+    connect(m_JvFileListBox2, &TJvFileListBox::OnClick, this,
+            [this] { RunHandler([this] { JvFileListBox2Click(); }); });
+}
+
+void TForm1::applyOwnColours()
+{
+    const QColor windowText = palette().color(QPalette::WindowText);
+    setColours(m_JvFileListBox1, Qt::white, windowText);
+    setColours(m_JvFileListBox2, kOrange, Qt::white);
+    m_JvFileListBox2->setFont(tahoma(11));
+    setColours(m_Memo1, Qt::white, Qt::black);
+    m_Memo1->setFont(tahoma(11));
+    setColours(m_Memo2, kLightOrange, Qt::white);
+    m_Memo2->setFont(tahoma(11));
+    setColours(m_ListBox1, kOrange, Qt::white);
+    m_ListBox1->setFont(tahoma(11));
+    m_Button1->setProperty("keepColors", true);
+}
+
+int TForm1::radioGroupIndex() const
+{
+    return m_radioButtons->checkedId();
+}
+
+void TForm1::setRadioGroupIndex(int index)
+{
+    index = qBound(-1, index, 2);
+    if (index == radioGroupIndex())
+        return;
+    if (index == -1) {
+        // An exclusive group cannot be emptied while exclusive.
+        m_radioButtons->setExclusive(false);
+        for (QRadioButton* b : m_radioItems)
+            b->setChecked(false);
+        m_radioButtons->setExclusive(true);
+        return;
+    }
+    m_radioItems[index]->setChecked(true);
+}
+
+QString TForm1::statusText(int field) const
+{
+    return m_StatusBar1->fieldText(field);
+}
+
+void TForm1::setStatusText(int field, const QString& text)
+{
+    m_StatusBar1->setFieldText(field, text);
+}
+
+void TForm1::FormCreate()
+{
+    m_persistence->Restore();
+}
+
+void TForm1::FormShow()
+{
+    m_loader->FormShow();
+}
+
+void TForm1::Edit1Change()
+{
+    m_JvFileListBox1->setMask(m_Edit1->text() + QLatin1Char('*'));
+}
+
+void TForm1::Button2Click()
+{
+    m_Edit1->setText(QString());
+}
+
+void TForm1::JvDirectoryEdit1Change()
+{
+    m_JvFileListBox1->setDirectory(m_JvDirectoryEdit1->directory());
+    m_JvFileListBox2->setDirectory(m_JvDirectoryEdit1->directory());
+}
+
+void TForm1::JvFileListBox1Change()
+{
+    m_loader->JvFileListBox1Change();
+}
+
+void TForm1::JvFileListBox2Change()
+{
+    setStatusText(1, QString::number(m_JvFileListBox2->itemCount()));
+}
+
+void TForm1::JvFileListBox2Click()
+{
+    m_loader->JvFileListBox2Click();
+}
+
+void TForm1::RadioGroup1Click()
+{
+    m_loader->RadioGroup1Click();
+}
+
+void TForm1::Raffraichirlaliste2Click()
+{
+    m_JvFileListBox1->Update();
+    setStatusText(2, QStringLiteral("0"));
+    setStatusText(3, QStringLiteral("0"));
+}
+
+void TForm1::Explorerdossier2Click()
+{
+    OpenFolderInFileManager(m_JvDirectoryEdit1->directory());
+}
+
+void TForm1::OuvrirlacorbeilleClick()
+{
+    OpenRecycleBin();
+}
+
+void TForm1::COMPARERExecute()
+{
+    m_scan->COMPARERExecute();
+}
+
+void TForm1::CHARGE1Execute()
+{
+    m_loader->CHARGE1Execute();
+}
+
+void TForm1::CHARGE2Execute()
+{
+    m_loader->CHARGE2Execute();
+}
+
+void TForm1::INI_SAVEExecute()
+{
+    m_persistence->Save();
+}
+
+void TForm1::FichierFileExit1Execute()
+{
+    close();
+}
+
+bool TForm1::FormClose()
+{
+    return m_scan->FormClose();
+}
+
+void TForm1::FormKeyPress(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape)
+        StopRequested = true;
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        // Once per key: the press is seen where it is first delivered, the focused control.
+        if (widget && widget->window() == this && widget == QApplication::focusWidget())
+            FormKeyPress(static_cast<QKeyEvent*>(event));
+        else if (widget == this && !QApplication::focusWidget())
+            FormKeyPress(static_cast<QKeyEvent*>(event));
+    } else if (event->type() == QEvent::MouseButtonDblClick && watched == m_ListBox1->viewport()) {
+        RunHandler([this] { OuvrirlacorbeilleClick(); });
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    bool close = true;
+    RunHandler([&] { close = FormClose(); });
+    if (close)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm1::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shownOnce)
+        return;
+    m_shownOnce = true;
+    RunHandler([this] { FormShow(); });
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    for (TSplitter* s : {m_Splitter1, m_Splitter2, m_Splitter3})
+        s->rebound();
+}

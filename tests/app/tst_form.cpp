@@ -1,0 +1,256 @@
+#include "app/TForm1.h"
+#include "scan/TMemo.h"
+#include "settings/SettingsHelpers.h"
+#include "support/FakeOpener.h"
+#include "support/TempFolder.h"
+#include "widgets/TGauge.h"
+#include "widgets/TJvCaptionPanel.h"
+#include "widgets/TJvDirectoryEdit.h"
+#include "widgets/TJvFileListBox.h"
+#include "widgets/TStatusBar.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QtTest>
+
+// The main window as the user meets it: its composition and the small handlers that wire
+// controls together.
+class TestForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void composition();
+    void menusAndActions();
+    void maskFieldRule_data();
+    void maskFieldRule();
+    void clearButtonOnEmptyFieldDoesNothing();
+    void popupShortcutsOnlyOnMainList_data();
+    void popupShortcutsOnlyOnMainList();
+    void escapeSetsStopWhicheverControlHasFocus_data();
+    void escapeSetsStopWhicheverControlHasFocus();
+    void doubleClickOnEmptyDuplicatesListOpensTrash();
+    void quitClosesOutsideScan();
+
+private:
+    std::unique_ptr<TempFolder> m_home;
+    std::unique_ptr<TempFolder> m_mails;
+    std::unique_ptr<FakeOpener> m_opener;
+    std::unique_ptr<TForm1> m_form;
+};
+
+void TestForm::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void TestForm::init()
+{
+    m_home = std::make_unique<TempFolder>();
+    m_mails = std::make_unique<TempFolder>();
+    m_opener = std::make_unique<FakeOpener>();
+    for (const char* name : {"abc1.txt", "abc2.txt", "noext", "zeta.eml"})
+        m_mails->write(QString::fromLatin1(name), QByteArray("Bonjour\r\n"));
+    // The settings file lives beside the executable: keep it in a scratch folder.
+    SetExecutablePathForTesting(m_home->filePath(QStringLiteral("twindrop")));
+    IniWriteString(QStringLiteral("OPTIONS"), QStringLiteral("DOSSIER"), m_mails->path());
+    m_form = std::make_unique<TForm1>();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+}
+
+void TestForm::cleanup()
+{
+    m_form.reset();
+    SetExecutablePathForTesting(QString());
+}
+
+void TestForm::composition()
+{
+    TForm1& f = *m_form;
+    QCOMPARE(f.windowTitle(), QStringLiteral("tst_form"));
+    QCOMPARE(f.PANEL_LISTE()->caption(), QStringLiteral("Liste"));
+    QCOMPARE(f.JvCaptionPanel2()->caption(), QStringLiteral("Texte"));
+    QCOMPARE(f.JvCaptionPanel1()->caption(), QStringLiteral("Doublons traités"));
+    QCOMPARE(f.PANEL_LISTE()->width(), 297);
+    QCOMPARE(f.JvCaptionPanel1()->width(), 185);
+    // Left column, middle column, right column.
+    QVERIFY(f.PANEL_LISTE()->x() < f.JvCaptionPanel2()->x());
+    QVERIFY(f.JvCaptionPanel2()->x() < f.JvCaptionPanel1()->x());
+    QCOMPARE(f.centralWidget()->size(), QSize(895, 486));
+
+    QCOMPARE(f.Edit1()->text(), QStringLiteral("*.*"));
+    QCOMPARE(f.JvFileListBox1()->mask(), QStringLiteral("*.**"));
+    QCOMPARE(f.JvDirectoryEdit1()->text(), m_mails->path());
+    QVERIFY(f.JvDirectoryEdit1()->isReadOnly());
+    QCOMPARE(f.Button2()->text(), QStringLiteral("X"));
+    QCOMPARE(f.Button1()->text(), QStringLiteral("COMPARER"));
+    QVERIFY(f.Button1()->font().bold());
+    QCOMPARE(f.RadioGroup1()->title(), QStringLiteral("Mode Scan"));
+    QCOMPARE(f.radioGroupIndex(), 0);
+    const auto radios = f.RadioGroup1()->findChildren<QRadioButton*>();
+    QCOMPARE(radios.size(), 3);
+    QCOMPARE(radios[0]->text(), QStringLiteral("Rapide (Nom...)"));
+    QCOMPARE(radios[1]->text(), QStringLiteral("Modéré (ABC...)"));
+    QCOMPARE(radios[2]->text(), QStringLiteral("Approfondi (...)"));
+    QCOMPARE(f.chk_AUTO()->text(), QStringLiteral("Mode automatique"));
+    QVERIFY(!f.chk_AUTO()->isChecked());
+    QCOMPARE(f.JvFileListBox2()->height(), 160);
+    QCOMPARE(f.Memo2()->height(), 160);
+    QCOMPARE(f.ListBox1()->height(), 160);
+    QVERIFY(!f.Panel_GAUGE()->isVisible());
+    QCOMPARE(f.gauge1()->progress(), 0);
+    QCOMPARE(f.StatusBar1()->fieldCount(), 4);
+    QCOMPARE(f.StatusBar1()->width(), 303);
+    // The first file is the reference once the window shows; "noext" has no dot.
+    QCOMPARE(f.statusText(0), QStringLiteral("3"));
+    QCOMPARE(f.JvFileListBox1()->itemIndex(), 0);
+    QCOMPARE(f.Memo1()->text(), QStringLiteral("Bonjour\r\n"));
+    QCOMPARE(f.ListBox1()->palette().color(QPalette::Base), QColor(255, 128, 0));
+    QCOMPARE(f.Memo2()->palette().color(QPalette::Base), QColor(255, 128, 64));
+}
+
+void TestForm::menusAndActions()
+{
+    TForm1& f = *m_form;
+    const QList<QAction*> menus = f.menuBar()->actions();
+    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus[0]->text(), QStringLiteral("Fichier"));
+    QCOMPARE(menus[1]->text(), QStringLiteral("Options"));
+    QStringList fichier;
+    for (QAction* a : menus[0]->menu()->actions())
+        fichier << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(fichier, (QStringList{"COMPARER", "-", "&Quitter"}));
+    QVERIFY(f.chk_BEEP()->isCheckable());
+    QVERIFY(f.chk_BEEP()->isChecked());
+    QCOMPARE(f.chk_BEEP()->text(), QStringLiteral("Activer le BIP"));
+    for (QAction* a : {f.COMPARER(), f.CHARGE1(), f.CHARGE2(), f.INI_SAVE(), f.FichierFileExit1()}) {
+        QCOMPARE(a->property("category").toString(), QStringLiteral("Fichier"));
+        QVERIFY(a->isEnabled());
+        QVERIFY(a->shortcut().isEmpty());
+    }
+    QCOMPARE(f.INI_SAVE()->text(), QStringLiteral("Enregistrer la configuration"));
+    QCOMPARE(f.CHARGE1()->text(), QStringLiteral("CHARGE Mémo 1"));
+    for (int i = 0; i < 10; ++i)
+        QCOMPARE(TForm1::ImageList16(i).size(), QSize(16, 16));
+}
+
+void TestForm::maskFieldRule_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<int>("listed");
+    QTest::newRow("empty field lists every file") << QString() << "*" << 4;
+    QTest::newRow("initial text ends in two asterisks") << "*.*" << "*.**" << 3;
+    QTest::newRow("text gets one asterisk") << "abc" << "abc*" << 2;
+    QTest::newRow("semicolon passed on unchanged") << "zeta;noext" << "zeta;noext*" << 2;
+}
+
+void TestForm::maskFieldRule()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, mask);
+    QFETCH(int, listed);
+    m_form->Edit1()->setText(QStringLiteral("something else"));
+    m_form->Edit1()->setText(text);
+    QCOMPARE(m_form->JvFileListBox1()->mask(), mask);
+    QCOMPARE(m_form->JvFileListBox1()->itemCount(), listed);
+    QCOMPARE(m_form->statusText(0), QString::number(listed));
+}
+
+void TestForm::clearButtonOnEmptyFieldDoesNothing()
+{
+    QTest::mouseClick(m_form->Button2(), Qt::LeftButton);
+    QCOMPARE(m_form->Edit1()->text(), QString());
+    QCOMPARE(m_form->JvFileListBox1()->mask(), QStringLiteral("*"));
+    QSignalSpy changes(m_form->JvFileListBox1(), &TJvFileListBox::OnChange);
+    QTest::mouseClick(m_form->Button2(), Qt::LeftButton);
+    QCOMPARE(changes.count(), 0);
+}
+
+void TestForm::popupShortcutsOnlyOnMainList_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("acts");
+    QTest::newRow("main list") << "JvFileListBox1" << true;
+    QTest::newRow("candidate list") << "JvFileListBox2" << false;
+    QTest::newRow("mask field") << "Edit1" << false;
+    QTest::newRow("reference pane") << "Memo1" << false;
+}
+
+void TestForm::popupShortcutsOnlyOnMainList()
+{
+    QFETCH(QString, focus);
+    QFETCH(bool, acts);
+    auto* target = m_form->findChild<QWidget*>(focus);
+    QVERIFY(target);
+    target->setFocus();
+    QTRY_VERIFY(target->hasFocus());
+    m_form->setStatusText(2, QStringLiteral("7"));
+    m_form->setStatusText(3, QStringLiteral("9"));
+    QSignalSpy rereads(m_form->JvFileListBox1(), &TJvFileListBox::OnChange);
+
+    QTest::keyClick(target, Qt::Key_F5);
+    QCOMPARE(rereads.count(), acts ? 1 : 0);
+    QCOMPARE(m_form->statusText(2), acts ? QStringLiteral("0") : QStringLiteral("7"));
+    QCOMPARE(m_form->statusText(3), acts ? QStringLiteral("0") : QStringLiteral("9"));
+
+    QTest::keyClick(target, Qt::Key_E, Qt::ControlModifier);
+    if (acts)
+        QTRY_COMPARE(m_opener->requests(), QStringList{QUrl::fromLocalFile(m_mails->path()).toString()});
+    else
+        QVERIFY(m_opener->requests().isEmpty());
+}
+
+void TestForm::escapeSetsStopWhicheverControlHasFocus_data()
+{
+    QTest::addColumn<QString>("focus");
+    for (const char* name : {"JvFileListBox1", "JvFileListBox2", "Edit1", "Memo1", "Memo2",
+                             "ListBox1", "Button1", "chk_AUTO", "JvDirectoryEdit1"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestForm::escapeSetsStopWhicheverControlHasFocus()
+{
+    QFETCH(QString, focus);
+    auto* target = m_form->findChild<QWidget*>(focus);
+    QVERIFY(target);
+    target->setFocus();
+    QTRY_VERIFY(target->hasFocus());
+    m_form->StopRequested = false;
+    const QString memoText = m_form->Memo1()->text();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(m_form->StopRequested);
+    // Outside a scan nothing visible changes.
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_form->Memo1()->text(), memoText);
+}
+
+void TestForm::doubleClickOnEmptyDuplicatesListOpensTrash()
+{
+    QCOMPARE(m_form->ListBox1()->count(), 0);
+    QTest::mouseDClick(m_form->ListBox1()->viewport(), Qt::LeftButton);
+    QTRY_COMPARE(m_opener->requests(), QStringList{QStringLiteral("trash:///")});
+}
+
+void TestForm::quitClosesOutsideScan()
+{
+    m_form->FichierFileExit1()->trigger();
+    QVERIFY(!m_form->isVisible());
+    // Closing saved the settings.
+    QCOMPARE(IniReadString(QStringLiteral("OPTIONS"), QStringLiteral("MASQUE"), QString()),
+             QStringLiteral("*.*"));
+}
+
+QTEST_MAIN(TestForm)
+#include "tst_form.moc"
