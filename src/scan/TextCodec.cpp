@@ -1,0 +1,357 @@
+#include "scan/TextCodec.h"
+
+#include "app/EFOpenError.h"
+#include "app/EInOutError.h"
+#include "app/EOutOfMemory.h"
+
+#include <QFile>
+
+#include <unicode/stringoptions.h>
+#include <unicode/ustring.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The loader counts bytes in a signed 32-bit number.
+constexpr qint64 kFileSizeLimit = qint64(1) << 31;
+
+// Windows-1252; the five bytes it leaves undefined map to the C1 control of the same value.
+constexpr char16_t kWindows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString decodeUtf16(QByteArrayView bytes, bool bigEndian)
+{
+    const qsizetype units = bytes.size() / 2;
+    QString text(units, Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(text.data());
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (qsizetype i = 0; i < units; ++i) {
+        const unsigned first = in[2 * i];
+        const unsigned second = in[2 * i + 1];
+        out[i] = char16_t(bigEndian ? (first << 8 | second) : (second << 8 | first));
+    }
+    return text;
+}
+
+bool isContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
+
+[[noreturn]] void throwOpenError(const QString& path, const QString& reason)
+{
+    throw EFOpenError(
+        QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2").arg(path, reason));
+}
+
+QString tooLargeReason()
+{
+    return QStringLiteral("Le fichier fait 2 Go ou plus.");
+}
+
+QString notRegularReason(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return EInOutError::systemText(EISDIR);
+    return QStringLiteral("Ce n'est pas un fichier ordinaire.");
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool systemIsTurkic()
+{
+    static const bool turkic = IsTurkicLocale(QLocale::system());
+    return turkic;
+}
+
+} // namespace
+
+bool DecodeUtf8Strict(QByteArrayView bytes, QString& out)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype size = bytes.size();
+    QString text(size, Qt::Uninitialized);
+    auto* dest = reinterpret_cast<char16_t*>(text.data());
+    qsizetype i = 0;
+    while (i < size) {
+        // Mail is mostly ASCII: take eight bytes at a time while none has its high bit set.
+        while (i + 8 <= size) {
+            quint64 word;
+            std::memcpy(&word, in + i, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            for (int k = 0; k < 8; ++k)
+                *dest++ = in[i + k];
+            i += 8;
+        }
+        if (i >= size)
+            break;
+        const unsigned char lead = in[i];
+        if (lead < 0x80) {
+            *dest++ = lead;
+            ++i;
+            continue;
+        }
+        char32_t code;
+        int length;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            code = lead & 0x0F;
+            if (lead == 0xE0)
+                low = 0xA0;
+            else if (lead == 0xED)
+                high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            code = lead & 0x07;
+            if (lead == 0xF0)
+                low = 0x90;
+            else if (lead == 0xF4)
+                high = 0x8F;
+        } else {
+            return false;
+        }
+        if (size - i < length)
+            return false;
+        const unsigned char second = in[i + 1];
+        if (second < low || second > high)
+            return false;
+        code = code << 6 | (second & 0x3F);
+        for (int k = 2; k < length; ++k) {
+            if (!isContinuation(in[i + k]))
+                return false;
+            code = code << 6 | (in[i + k] & 0x3F);
+        }
+        i += length;
+        if (code >= 0x10000) {
+            *dest++ = char16_t(0xD800 + ((code - 0x10000) >> 10));
+            *dest++ = char16_t(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            *dest++ = char16_t(code);
+        }
+    }
+    text.truncate(dest - reinterpret_cast<char16_t*>(text.data()));
+    out = std::move(text);
+    return true;
+}
+
+QString DecodeWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(text.data());
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const unsigned char byte = in[i];
+        out[i] = (byte >= 0x80 && byte < 0xA0) ? kWindows1252High[byte - 0x80] : char16_t(byte);
+    }
+    return text;
+}
+
+QString DecodeEightBit(QByteArrayView bytes)
+{
+    QString text;
+    if (DecodeUtf8Strict(bytes, text))
+        return text;
+    return DecodeWindows1252(bytes);
+}
+
+QString DecodeText(QByteArrayView bytes)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype size = bytes.size();
+    if (size >= 3 && in[0] == 0xEF && in[1] == 0xBB && in[2] == 0xBF)
+        return DecodeEightBit(bytes.sliced(3));
+    if (size >= 2 && in[0] == 0xFF && in[1] == 0xFE)
+        return decodeUtf16(bytes.sliced(2), false);
+    if (size >= 2 && in[0] == 0xFE && in[1] == 0xFF)
+        return decodeUtf16(bytes.sliced(2), true);
+    return DecodeEightBit(bytes);
+}
+
+QString NormalizeLineBreaks(QStringView text)
+{
+    const QChar* in = text.data();
+    const qsizetype size = text.size();
+    QString result;
+    result.reserve(size + size / 16 + 2);
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = in[i].unicode();
+        if (c != u'\r' && c != u'\n')
+            continue;
+        result.append(in + runStart, i - runStart);
+        result.append(QLatin1StringView("\r\n"));
+        if (c == u'\r' && i + 1 < size && in[i + 1] == u'\n')
+            ++i;
+        runStart = i + 1;
+    }
+    result.append(in + runStart, size - runStart);
+    return result;
+}
+
+QString FileText(QByteArrayView bytes)
+{
+    return NormalizeLineBreaks(DecodeText(bytes));
+}
+
+QString FoldCase(QStringView text, bool turkic)
+{
+    const uint32_t options = turkic ? U_FOLD_CASE_EXCLUDE_SPECIAL_I : U_FOLD_CASE_DEFAULT;
+    // ICU counts in int32_t: fold in pieces that end on a code point boundary, which is safe
+    // because full case folding looks at one code point at a time.
+    constexpr qsizetype kPiece = qsizetype(1) << 20;
+    QString result;
+    result.reserve(text.size());
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = std::min(text.size(), start + kPiece);
+        if (end < text.size() && text[end - 1].isHighSurrogate() && text[end].isLowSurrogate())
+            --end;
+        const auto* src = reinterpret_cast<const UChar*>(text.utf16() + start);
+        const auto srcLength = int32_t(end - start);
+        const qsizetype base = result.size();
+        // Full folding can lengthen a piece (ß gives ss), at most threefold.
+        int32_t capacity = srcLength + srcLength / 4 + 16;
+        for (;;) {
+            result.resize(base + capacity);
+            UErrorCode status = U_ZERO_ERROR;
+            const int32_t length = u_strFoldCase(reinterpret_cast<UChar*>(result.data() + base),
+                                                 capacity, src, srcLength, options, &status);
+            if (status == U_BUFFER_OVERFLOW_ERROR) {
+                capacity = length;
+                continue;
+            }
+            if (U_FAILURE(status)) {
+                if (status == U_MEMORY_ALLOCATION_ERROR)
+                    throw std::bad_alloc();
+                // Never expected for valid arguments; keep the piece as it is.
+                result.resize(base);
+                result.append(text.sliced(start, end - start));
+            } else {
+                result.resize(base + length);
+            }
+            break;
+        }
+        start = end;
+    }
+    return result;
+}
+
+bool IsTurkicLocale(const QLocale& locale)
+{
+    return locale.language() == QLocale::Turkish || locale.language() == QLocale::Azerbaijani;
+}
+
+bool TextsEqual(const QString& reference, const QString& candidate, bool turkic)
+{
+    if (reference == candidate)
+        return true;
+    try {
+        return FoldCase(reference, turkic) == FoldCase(candidate, turkic);
+    } catch (const std::bad_alloc&) {
+        // Equality never raises; what cannot be compared is not a duplicate.
+        return false;
+    }
+}
+
+bool TextsEqual(const QString& reference, const QString& candidate)
+{
+    return TextsEqual(reference, candidate, systemIsTurkic());
+}
+
+QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path)
+{
+    // One byte beyond the expected size, so that the end of file shows at once.
+    const qint64 first = std::clamp<qint64>(sizeHint, 0, kFileSizeLimit - 1) + 1;
+    QByteArray data(first, Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        if (total == data.size()) {
+            if (total >= kFileSizeLimit)
+                throwOpenError(path, tooLargeReason());
+            data.resize(std::min(std::max<qint64>(total * 2, 65536), kFileSizeLimit));
+        }
+        const ssize_t count = ::read(fd, data.data() + total, size_t(data.size() - total));
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            throwOpenError(path, EInOutError::systemText(errno));
+        }
+        if (count == 0)
+            break;
+        total += count;
+    }
+    if (total >= kFileSizeLimit)
+        throwOpenError(path, tooLargeReason());
+    data.truncate(total);
+    return data;
+}
+
+QByteArray ReadFileBytes(const QString& path)
+{
+    try {
+        const QByteArray name = QFile::encodeName(path);
+        // A name that the file system encoding cannot carry, or one with a NUL in it, would open
+        // some other file.
+        if (name.contains('\0') || QFile::decodeName(name) != path)
+            throwOpenError(
+                path, QStringLiteral("Le nom du fichier ne peut pas être codé pour le système."));
+        struct stat info;
+        // Checked before opening so that a FIFO or a device is never even opened.
+        if (::stat(name.constData(), &info) != 0)
+            throwOpenError(path, EInOutError::systemText(errno));
+        if (!S_ISREG(info.st_mode))
+            throwOpenError(path, notRegularReason(info.st_mode));
+        const Descriptor fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+        if (fd.get() < 0)
+            throwOpenError(path, EInOutError::systemText(errno));
+        // The name may have been given to another kind of file since the first look.
+        if (::fstat(fd.get(), &info) != 0)
+            throwOpenError(path, EInOutError::systemText(errno));
+        if (!S_ISREG(info.st_mode))
+            throwOpenError(path, notRegularReason(info.st_mode));
+        if (info.st_size >= kFileSizeLimit)
+            throwOpenError(path, tooLargeReason());
+        return ReadDescriptor(fd.get(), info.st_size, path);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+    }
+}
+
+QString LoadTextFile(const QString& path)
+{
+    const QByteArray bytes = ReadFileBytes(path);
+    try {
+        return FileText(bytes);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QLocale>
+#include <QString>
+#include <QStringView>
+
+// Decoding, line-break normalisation and case-insensitive equality of message files. Every
+// function but the file readers is a pure function of its input, so results can be cached.
+
+// Decodes by the byte-order mark (EF BB BF, FF FE, FE FF, tested in that order); without one, and
+// for the bytes after a UTF-8 mark, through DecodeEightBit.
+QString DecodeText(QByteArrayView bytes);
+// UTF-8 when the whole content is well-formed UTF-8, else Windows-1252 byte by byte; bytes that
+// Windows-1252 leaves undefined keep their own value (0x81 gives U+0081), so no two byte sequences
+// give the same text.
+QString DecodeEightBit(QByteArrayView bytes);
+// Strict UTF-8 (no overlong forms, surrogates or values above U+10FFFF); false and no output when
+// any sequence is malformed.
+bool DecodeUtf8Strict(QByteArrayView bytes, QString& out);
+QString DecodeWindows1252(QByteArrayView bytes);
+
+// LF, CR LF and a lone CR each become CR LF.
+QString NormalizeLineBreaks(QStringView text);
+QString FileText(QByteArrayView bytes);
+
+// ICU full case folding; turkic folds I to dotless i and dotted I to i.
+QString FoldCase(QStringView text, bool turkic);
+bool IsTurkicLocale(const QLocale& locale);
+// Equal when the full case foldings are identical: only letter case is ignored. The two-argument
+// form folds by the rules of QLocale::system().
+bool TextsEqual(const QString& reference, const QString& candidate, bool turkic);
+bool TextsEqual(const QString& reference, const QString& candidate);
+
+// The whole content of a regular file of less than 2 GiB, exactly as read. Raises EFOpenError
+// ("Impossible d'ouvrir le fichier ...") or EOutOfMemory.
+QByteArray ReadFileBytes(const QString& path);
+// Reads an open descriptor until end of file; sizeHint only sizes the first buffer. Raises
+// EFOpenError naming path when a read fails or the content reaches 2 GiB.
+QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path);
+// FileText of ReadFileBytes; raises what ReadFileBytes raises and EOutOfMemory.
+QString LoadTextFile(const QString& path);
