@@ -1,8 +1,57 @@
 #include "scan/TMemo.h"
 
-TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent), m_text(QStringLiteral("\r\n"))
+#include "app/EInvalidOperation.h"
+#include "app/EOutOfMemory.h"
+#include "scan/TextCodec.h"
+
+#include <QTextDocument>
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+constexpr char16_t kNulPlaceholder = 0x2400;
+
+class RedrawSuspended {
+public:
+    explicit RedrawSuspended(QWidget* widget)
+        : m_widget(widget), m_wasEnabled(widget->updatesEnabled())
+    {
+        if (m_wasEnabled)
+            m_widget->setUpdatesEnabled(false);
+    }
+    ~RedrawSuspended()
+    {
+        if (m_wasEnabled) {
+            m_widget->setUpdatesEnabled(true);
+            m_widget->update();
+        }
+    }
+    RedrawSuspended(const RedrawSuspended&) = delete;
+    RedrawSuspended& operator=(const RedrawSuspended&) = delete;
+
+private:
+    QWidget* m_widget;
+    bool m_wasEnabled;
+};
+
+bool isShownBreak(QChar c)
 {
-    setPlainText(QStringLiteral("\n"));
+    return c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
+}
+
+} // namespace
+
+TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent)
+{
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(this, &QPlainTextEdit::textChanged, this, &TMemo::takeUserEdit);
+    setText(QStringLiteral("\r\n"));
+    m_textSetCount = 0;
 }
 
 QString TMemo::text() const
@@ -12,12 +61,87 @@ QString TMemo::text() const
 
 void TMemo::setText(const QString& text)
 {
-    m_text = text;
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    setPlainText(shown);
+    if (text.size() > m_capacity)
+        throw EInvalidOperation(QStringLiteral("Le texte dépasse la capacité du mémo"));
+    try {
+        const QString shown = shownText(text);
+        m_handing = true;
+        setPlainText(shown);
+        m_shown = document()->toRawText();
+        m_text = text;
+        m_handing = false;
+    } catch (const std::bad_alloc&) {
+        m_handing = false;
+        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+    }
+    ++m_textSetCount;
 }
 
-void TMemo::LoadFromFile(const QString&)
+void TMemo::LoadFromFile(const QString& fileName)
 {
+    const RedrawSuspended suspended(this);
+    const QString loaded = LoadTextFile(fileName);
+    if (loaded == m_text)
+        return;
+    setText(loaded);
+}
+
+QString TMemo::shownText(QStringView text)
+{
+    QString shown(text.size(), Qt::Uninitialized);
+    QChar* out = shown.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r') {
+            if (i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            *out++ = u'\n';
+        } else if (c == u'\0') {
+            *out++ = kNulPlaceholder;
+        } else {
+            *out++ = c;
+        }
+    }
+    shown.truncate(out - shown.data());
+    return shown;
+}
+
+// Each shown character stands for one true character, except a shown break for a CR LF pair.
+qsizetype TMemo::trueOffset(qsizetype shownOffset, qsizetype fromShown, qsizetype fromTrue) const
+{
+    qsizetype i = fromTrue;
+    for (qsizetype d = fromShown; d < shownOffset && i < m_text.size(); ++d) {
+        if (m_text[i] == u'\r' && i + 1 < m_text.size() && m_text[i + 1] == u'\n')
+            i += 2;
+        else
+            ++i;
+    }
+    return i;
+}
+
+void TMemo::takeUserEdit()
+{
+    if (m_handing)
+        return;
+    const QString shown = document()->toRawText();
+    const qsizetype common = std::min(shown.size(), m_shown.size());
+    qsizetype prefix = 0;
+    while (prefix < common && shown[prefix] == m_shown[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < common - prefix &&
+           shown[shown.size() - 1 - suffix] == m_shown[m_shown.size() - 1 - suffix])
+        ++suffix;
+
+    const qsizetype removeStart = trueOffset(prefix, 0, 0);
+    const qsizetype removeEnd = trueOffset(m_shown.size() - suffix, prefix, removeStart);
+    QString inserted;
+    for (qsizetype i = prefix; i < shown.size() - suffix; ++i) {
+        if (isShownBreak(shown[i]))
+            inserted += QLatin1StringView("\r\n");
+        else
+            inserted += shown[i];
+    }
+    m_text.replace(removeStart, removeEnd - removeStart, inserted);
+    m_shown = shown;
 }
