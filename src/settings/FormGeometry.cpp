@@ -1,0 +1,99 @@
+#include "settings/FormGeometry.h"
+
+#include "settings/SettingsHelpers.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+
+namespace {
+
+std::optional<QRect>& workAreaOverride()
+{
+    static std::optional<QRect> area;
+    return area;
+}
+
+QString geometryValue(const QWidget* form)
+{
+    const QRect frame = form->frameGeometry();
+    return QStringLiteral("%1:%2:%3:%4")
+        .arg(frame.x())
+        .arg(frame.y())
+        .arg(frame.width())
+        .arg(frame.height());
+}
+
+// Width and height that the frame adds to the client area (none before the window has one).
+QSize frameExtra(const QWidget* form)
+{
+    return form->frameGeometry().size() - form->geometry().size();
+}
+
+void setLeft(QWidget* form, int left)
+{
+    form->move(left, form->frameGeometry().y());
+}
+
+void setTop(QWidget* form, int top)
+{
+    form->move(form->frameGeometry().x(), top);
+}
+
+void setWidth(QWidget* form, int width)
+{
+    form->resize(width - frameExtra(form).width(), form->height());
+}
+
+void setHeight(QWidget* form, int height)
+{
+    form->resize(form->width(), height - frameExtra(form).height());
+}
+
+} // namespace
+
+void SetWorkAreaForTesting(std::optional<QRect> area)
+{
+    workAreaOverride() = area;
+}
+
+QRect WorkArea()
+{
+    if (workAreaOverride())
+        return *workAreaOverride();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+void SaveFormGeometry(QWidget* form, const QString& iniPath)
+{
+    IniWriteString(AppBaseName(false), form->objectName(), geometryValue(form), iniPath);
+}
+
+void RestoreFormGeometry(QWidget* form, const QString& iniPath)
+{
+    const QString path = iniPath.isEmpty() ? IniFilePath() : iniPath;
+    const QString current = geometryValue(form);
+    const QStringList pieces = SplitText(
+        IniReadString(AppBaseName(false), form->objectName(), current, path), QStringLiteral(":"));
+    if (pieces.size() < 4)
+        return;
+
+    // The work area is fetched anew for each comparison, as the display may change meanwhile.
+    const int widthBefore = form->frameGeometry().width();
+    setLeft(form, StrToInt(pieces[0]));
+    if (form->frameGeometry().x() > WorkArea().width())
+        setLeft(form, WorkArea().width() - widthBefore);
+
+    setTop(form, StrToInt(pieces[1]));
+    if (form->frameGeometry().y() < 0)
+        setTop(form, 0);
+
+    setWidth(form, StrToInt(pieces[2]));
+    if (WorkArea().width() < form->frameGeometry().width())
+        setWidth(form, WorkArea().width());
+
+    setHeight(form, StrToInt(pieces[3]));
+    if (WorkArea().height() < form->frameGeometry().height())
+        setHeight(form, WorkArea().height());
+}

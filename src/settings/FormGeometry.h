@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <QRect>
+#include <QString>
+
+class QWidget;
+
+// The window's position and size as one settings value "left:top:width:height": the frame's left
+// and top, the whole window's width and height frame included. Section: AppBaseName(false); key:
+// the window's objectName(). An empty IniPath means IniFilePath().
+
+// Raises EIniFileException when the file cannot be written.
+void SaveFormGeometry(QWidget* form, const QString& iniPath = QString());
+// Applies the stored pieces in order, each clamped to the work area at once; raises
+// EConvertError at the first piece that is not an integer, the earlier ones staying applied. A
+// value of fewer than four pieces counts as missing: the window keeps its geometry.
+void RestoreFormGeometry(QWidget* form, const QString& iniPath = QString());
+
+// The primary screen's available geometry, or the rectangle set for tests.
+QRect WorkArea();
+void SetWorkAreaForTesting(std::optional<QRect> area);

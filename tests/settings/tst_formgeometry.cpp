@@ -1,0 +1,156 @@
+#include "app/EConvertError.h"
+#include "app/EIniFileException.h"
+#include "settings/FormGeometry.h"
+#include "settings/SettingsHelpers.h"
+#include "support/TempFolder.h"
+
+#include <memory>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTest>
+#include <QWidget>
+
+namespace {
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QRect kStart(100, 120, 911, 545);
+
+} // namespace
+
+class tst_FormGeometry : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void init();
+    void cleanup();
+
+    void restore_data();
+    void restore();
+    void missingKeyKeepsGeometry();
+    void saveWritesFrameGeometry();
+    void saveAfterRestoreWritesSameBytes();
+    void refusedSaveRaises();
+
+private:
+    std::unique_ptr<TempFolder> m_folder;
+    std::unique_ptr<QWidget> m_form;
+};
+
+void tst_FormGeometry::init()
+{
+    m_folder = std::make_unique<TempFolder>();
+    SetExecutablePathForTesting(m_folder->filePath("twindrop"));
+    SetWorkAreaForTesting(QRect(0, 0, 1920, 1040));
+    m_form = std::make_unique<QWidget>();
+    m_form->setObjectName("Form1");
+    m_form->setGeometry(kStart);
+}
+
+void tst_FormGeometry::cleanup()
+{
+    m_form.reset();
+    SetWorkAreaForTesting(std::nullopt);
+    SetExecutablePathForTesting(QString());
+    m_folder.reset();
+}
+
+void tst_FormGeometry::restore_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QRect>("expected");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("plain value applied") << "120:80:800:600" << QRect(120, 80, 800, 600) << "";
+    QTest::newRow("left beyond the work-area width, negative top")
+        << "5000:-20:800:600" << QRect(1920 - 911, 0, 800, 600) << "";
+    QTest::newRow("width above the work-area width")
+        << "120:80:3000:545" << QRect(120, 80, 1920, 545) << "";
+    QTest::newRow("height above the work-area height")
+        << "120:80:800:2000" << QRect(120, 80, 800, 1040) << "";
+    QTest::newRow("negative left kept") << "-50:80:800:600" << QRect(-50, 80, 800, 600) << "";
+    QTest::newRow("left equal to the work-area width kept")
+        << "1920:80:800:600" << QRect(1920, 80, 800, 600) << "";
+    QTest::newRow("hexadecimal and blanks accepted")
+        << "$10:0x20: 800:600" << QRect(16, 32, 800, 600) << "";
+    QTest::newRow("extra pieces ignored") << "1:2:800:600:9" << QRect(1, 2, 800, 600) << "";
+    QTest::newRow("bad left raises before anything is applied")
+        << "abc:0:800:600" << kStart << "''abc'' n'est pas une valeur entière valide";
+    QTest::newRow("bad top leaves the left applied")
+        << "10:abc:800:600" << QRect(10, kStart.y(), kStart.width(), kStart.height())
+        << "''abc'' n'est pas une valeur entière valide";
+    QTest::newRow("empty width piece raises after left and top")
+        << "10:20::600" << QRect(10, 20, kStart.width(), kStart.height())
+        << "'''' n'est pas une valeur entière valide";
+    QTest::newRow("bad height leaves the others applied")
+        << "10:20:800:6OO" << QRect(10, 20, 800, kStart.height())
+        << "''6OO'' n'est pas une valeur entière valide";
+    QTest::newRow("three pieces count as missing") << "10:20:800" << kStart << "";
+    QTest::newRow("empty value counts as missing") << "" << kStart << "";
+}
+
+void tst_FormGeometry::restore()
+{
+    QFETCH(QString, stored);
+    QFETCH(QRect, expected);
+    QFETCH(QString, error);
+
+    const QString path = m_folder->write("t.INI", "[twindrop]\nForm1=" + stored.toUtf8() + "\n");
+    QString message;
+    try {
+        RestoreFormGeometry(m_form.get(), path);
+    } catch (const EConvertError& e) {
+        message = e.message();
+    }
+    QCOMPARE(message, error);
+    QCOMPARE(m_form->frameGeometry(), expected);
+}
+
+void tst_FormGeometry::missingKeyKeepsGeometry()
+{
+    const QString path = m_folder->write("t.INI", "[twindrop]\nForm2=1:2:300:400\n");
+    RestoreFormGeometry(m_form.get(), path);
+    QCOMPARE(m_form->frameGeometry(), kStart);
+    RestoreFormGeometry(m_form.get(), m_folder->filePath("none.INI"));
+    QCOMPARE(m_form->frameGeometry(), kStart);
+    QVERIFY(!QFile::exists(m_folder->filePath("none.INI")));
+}
+
+void tst_FormGeometry::saveWritesFrameGeometry()
+{
+    SaveFormGeometry(m_form.get(), QString());
+    QCOMPARE(readBytes(m_folder->filePath("twindrop.INI")),
+             QByteArray("[twindrop]\nForm1=100:120:911:545\n"));
+}
+
+void tst_FormGeometry::saveAfterRestoreWritesSameBytes()
+{
+    const QString path = m_folder->write("t.INI", "[twindrop]\nForm1=30:40:700:500\n");
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    RestoreFormGeometry(m_form.get(), path);
+    SaveFormGeometry(m_form.get(), path);
+    QCOMPARE(readBytes(path), QByteArray("[twindrop]\nForm1=30:40:700:500\n"));
+}
+
+void tst_FormGeometry::refusedSaveRaises()
+{
+    const QString path = m_folder->write("t.INI", "[twindrop]\nForm1=1:2:3:4\n");
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+    QString message;
+    try {
+        SaveFormGeometry(m_form.get(), path);
+    } catch (const EIniFileException& e) {
+        message = e.message();
+    }
+    QCOMPARE(message, QString::fromUtf8("Impossible d'\xC3\xA9"
+                                        "crire dans ") +
+                          path);
+}
+
+QTEST_MAIN(tst_FormGeometry)
+#include "tst_formgeometry.moc"
