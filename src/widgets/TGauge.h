@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QColor>
+#include <QImage>
 #include <QWidget>
 
-// A horizontal bar with its percentage written across it.
+// A horizontal bar with its percentage written across it. The bar advances in whole percent
+// steps and is repainted at once, but only when the shown percentage changes.
 class TGauge : public QWidget {
     Q_OBJECT
 public:
@@ -11,8 +14,11 @@ public:
     int minValue() const { return m_minValue; }
     int maxValue() const { return m_maxValue; }
     int progress() const { return m_progress; }
+    // Both raise EInvalidOperation "La valeur doit être comprise entre %d et %d" for a value
+    // beyond the other bound, and then change nothing.
     void setMinValue(int value);
     void setMaxValue(int value);
+    // Clamped to the range.
     void setProgress(int value);
     int PercentDone() const;
 
@@ -20,6 +26,13 @@ public:
     void setForeColor(const QColor& color);
     QColor backColor() const { return m_backColor; }
     void setBackColor(const QColor& color);
+
+    // Length of the filled part, measured from the gauge's left edge (exclusive end).
+    int filledLength() const;
+    // The picture the gauge copies to the screen, in logical pixels.
+    QImage render() const;
+    // Paint events handled so far.
+    int paintCount() const { return m_paintCount; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -30,4 +43,5 @@ private:
     int m_progress = 0;
     QColor m_foreColor = Qt::red;
     QColor m_backColor = Qt::white;
+    int m_paintCount = 0;
 };

@@ -1,9 +1,19 @@
 #include "widgets/TJvCaptionPanel.h"
 
+#include "widgets/WidgetResources.h"
+
+#include <qdrawutil.h>
+#include <QFontMetrics>
+#include <QImage>
 #include <QPainter>
 
 TJvCaptionPanel::TJvCaptionPanel(QWidget* parent) : QFrame(parent)
 {
+    InitWidgetResources();
+    m_captionFont = QFont(QStringLiteral("Tahoma"));
+    m_captionFont.setPixelSize(13);
+    m_captionFont.setBold(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     updateMargins();
 }
 
@@ -16,6 +26,18 @@ void TJvCaptionPanel::setCaption(const QString& caption)
 void TJvCaptionPanel::setCaptionFont(const QFont& font)
 {
     m_captionFont = font;
+    update();
+}
+
+void TJvCaptionPanel::setCaptionFontColor(const QColor& color)
+{
+    m_captionFontColor = color;
+    update();
+}
+
+void TJvCaptionPanel::setCaptionColor(const QColor& color)
+{
+    m_captionColor = color;
     update();
 }
 
@@ -34,24 +56,98 @@ void TJvCaptionPanel::setCaptionHeight(int height)
 
 int TJvCaptionPanel::barHeight() const
 {
-    return m_captionHeight > 0 ? m_captionHeight : 23;
+    return m_captionHeight > 0 ? m_captionHeight : kPlatformCaptionHeight;
+}
+
+QRect TJvCaptionPanel::clientRect() const
+{
+    return rect().adjusted(kFrameWidth, kFrameWidth, -kFrameWidth, -kFrameWidth);
+}
+
+QRect TJvCaptionPanel::barRect() const
+{
+    const QRect client = clientRect();
+    return QRect(QPoint(client.left() + 2, client.top() + 2),
+                 QPoint(client.right() - 2, client.top() + 2 + barHeight() - 1));
+}
+
+QRect TJvCaptionPanel::iconRect() const
+{
+    if (m_icon.isNull())
+        return QRect();
+    const QRect bar = barRect();
+    const QSize size = m_icon.deviceIndependentSize().toSize();
+    const int clientTop = clientRect().top();
+    // Client-relative bar edges, the bottom one exclusive; the division truncates towards zero.
+    const int barTop = bar.top() - clientTop;
+    const int barBottom = barTop + bar.height();
+    return QRect(QPoint(bar.left() + 1, clientTop + (barTop + barBottom - size.height()) / 2),
+                 size);
+}
+
+QRect TJvCaptionPanel::titleRect() const
+{
+    QFont font = m_captionFont;
+    const int textHeight = QFontMetrics(font).height();
+    QRect title = barRect().translated(kTextOffset, (barHeight() - textHeight) / 2);
+    if (!m_icon.isNull())
+        title.setLeft(title.left() + iconRect().width() + 2);
+    return title;
 }
 
 void TJvCaptionPanel::updateMargins()
 {
-    setContentsMargins(1, barHeight() + 3, 1, 1);
+    const int fw = kFrameWidth;
+    setContentsMargins(fw + 1, fw + barHeight() + 2 + 1, fw + 1, fw + 1);
+}
+
+void TJvCaptionPanel::paintClient(QPainter& painter) const
+{
+    const QRect client = clientRect();
+    painter.translate(-client.topLeft());
+    painter.fillRect(client, palette().color(QPalette::Button));
+    painter.fillRect(barRect(), m_captionColor);
+    if (!m_icon.isNull())
+        painter.drawPixmap(iconRect().topLeft(), m_icon);
+    if (!m_caption.isEmpty()) {
+        QFont font = m_captionFont;
+        font.setStyleStrategy(QFont::PreferOutline);
+        painter.setFont(font);
+        painter.setPen(m_captionFontColor);
+        const QRect title = titleRect();
+        painter.setClipRect(title.intersected(client));
+        // No Qt::TextShowMnemonic: every "&" is drawn as it is.
+        painter.drawText(title, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, m_caption);
+    }
 }
 
 void TJvCaptionPanel::paintEvent(QPaintEvent*)
 {
-    QPainter p(this);
-    p.fillRect(rect(), palette().button());
-    const QRect bar(2, 2, width() - 4, barHeight());
-    p.fillRect(bar, QColor(0x1f, 0x5f, 0xa8));
-    p.setFont(m_captionFont);
-    p.setPen(Qt::white);
-    p.drawText(bar.adjusted(8 + (m_icon.isNull() ? 0 : m_icon.width() + 2), 0, 0, 0),
-               Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_caption);
-    if (!m_icon.isNull())
-        p.drawPixmap(3, (2 + 2 + barHeight() - m_icon.height()) / 2, m_icon);
+    const QRect client = clientRect();
+    if (!client.isEmpty()) {
+        const qreal ratio = devicePixelRatioF();
+        QImage buffer(client.size() * ratio, QImage::Format_RGB32);
+        buffer.setDevicePixelRatio(ratio);
+        {
+            QPainter offscreen(&buffer);
+            paintClient(offscreen);
+        }
+        QPainter screen(this);
+        screen.drawImage(client.topLeft(), buffer);
+    }
+    // Drawn here rather than by QFrame, whose frame follows the contents margins.
+    QPainter frame(this);
+    qDrawWinPanel(&frame, rect(), palette(), false);
+}
+
+QPixmap TJvCaptionPanel::builtinIcon(const QString& name)
+{
+    InitWidgetResources();
+    if (name == QStringLiteral("Liste"))
+        return QPixmap(QStringLiteral(":/icons/liste.png"));
+    if (name == QStringLiteral("Texte"))
+        return QPixmap(QStringLiteral(":/icons/texte.png"));
+    if (name == QStringLiteral("Doublons traités"))
+        return QPixmap(QStringLiteral(":/icons/doublons.png"));
+    return QPixmap();
 }
