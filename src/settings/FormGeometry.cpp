@@ -2,6 +2,7 @@
 
 #include "settings/SettingsHelpers.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
@@ -50,6 +51,39 @@ void setHeight(QWidget* form, int height)
     form->resize(form->width(), height - frameExtra(form).height());
 }
 
+// A window that has never been shown has no frame yet, so its restored size went to the client
+// area whole. Once the window manager has framed it, the frame's share is taken back off, so that
+// the next save writes the numbers restored instead of growing by the frame at every run.
+class PendingFrameSize : public QObject {
+public:
+    PendingFrameSize(QWidget* form, QSize frameSize) : QObject(form), m_frameSize(frameSize)
+    {
+        setObjectName(kName);
+        form->installEventFilter(this);
+    }
+
+    static inline const QString kName = QStringLiteral("twindrop_PendingFrameSize");
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show) {
+            auto* form = static_cast<QWidget*>(watched);
+            const QSize extra = frameExtra(form);
+            if (!extra.isNull()) {
+                form->removeEventFilter(this);
+                form->resize(m_frameSize - extra);
+                deleteLater();
+            }
+        }
+        return false;
+    }
+
+private:
+    QSize m_frameSize;
+};
+
 } // namespace
 
 void SetWorkAreaForTesting(std::optional<QRect> area)
@@ -78,6 +112,7 @@ void RestoreFormGeometry(QWidget* form, const QString& iniPath)
         IniReadString(AppBaseName(false), form->objectName(), current, path), QStringLiteral(":"));
     if (pieces.size() < 4)
         return;
+    delete form->findChild<QObject*>(PendingFrameSize::kName, Qt::FindDirectChildrenOnly);
 
     // The work area is fetched anew for each comparison, as the display may change meanwhile.
     const int widthBefore = form->frameGeometry().width();
@@ -96,4 +131,7 @@ void RestoreFormGeometry(QWidget* form, const QString& iniPath)
     setHeight(form, StrToInt(pieces[3]));
     if (WorkArea().height() < form->frameGeometry().height())
         setHeight(form, WorkArea().height());
+
+    if (!form->isVisible() && frameExtra(form).isNull())
+        new PendingFrameSize(form, form->frameGeometry().size());
 }

@@ -2,6 +2,7 @@
 
 #include "app/EInvalidOperation.h"
 
+#include <algorithm>
 #include <limits>
 #include <QFontMetrics>
 #include <QPainter>
@@ -79,7 +80,7 @@ void TGauge::setBackColor(const QColor& color)
 int TGauge::filledLength() const
 {
     const int w = width() - 1;
-    return std::min(w, int(w * (PercentDone() * 0.01)));
+    return std::clamp(int(w * (PercentDone() * 0.01)), 0, std::max(w, 0));
 }
 
 QImage TGauge::render() const

@@ -130,8 +130,12 @@ void tst_FormGeometry::saveWritesFrameGeometry()
 void tst_FormGeometry::saveAfterRestoreWritesSameBytes()
 {
     const QString path = m_folder->write("t.INI", "[twindrop]\nForm1=30:40:700:500\n");
+    // As at start-up: restored before the window is first shown.
+    RestoreFormGeometry(m_form.get(), path);
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    SaveFormGeometry(m_form.get(), path);
+    QCOMPARE(readBytes(path), QByteArray("[twindrop]\nForm1=30:40:700:500\n"));
     RestoreFormGeometry(m_form.get(), path);
     SaveFormGeometry(m_form.get(), path);
     QCOMPARE(readBytes(path), QByteArray("[twindrop]\nForm1=30:40:700:500\n"));
