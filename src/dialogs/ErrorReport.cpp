@@ -1,6 +1,11 @@
 #include "dialogs/ErrorReport.h"
 
+#include "app/Exception.h"
+#include "dialogs/AppTitle.h"
+#include "dialogs/MessageDialogs.h"
+
 #include <cstdio>
+#include <QApplication>
 
 QString ErrorReportText(const QString& message)
 {
@@ -11,5 +16,20 @@ QString ErrorReportText(const QString& message)
 
 void ShowErrorReport(const QString& message)
 {
-    std::fprintf(stderr, "%s\n", qPrintable(ErrorReportText(message)));
+    const QString text = ErrorReportText(message);
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        // No window can be shown (no QApplication yet or any more).
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        return;
+    }
+    ShowMessageDialogWithCaption(ApplicationTitle(), text, mtError, buttonBit(mbOK), -1, -1,
+                                 DefaultButtonFor(buttonBit(mbOK)));
+}
+
+void ReportException(const std::exception& error)
+{
+    if (const auto* own = dynamic_cast<const Exception*>(&error))
+        ShowErrorReport(own->message());
+    else
+        ShowErrorReport(QString::fromUtf8(error.what()));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <QString>
 
 // The application's general error report: the message (with a full stop added when its last
@@ -8,3 +9,6 @@
 void ShowErrorReport(const QString& message);
 // The message as the report shows it.
 QString ErrorReportText(const QString& message);
+// The report for a caught exception: twindrop's Exception shows its message(), any other
+// std::exception its what() (UTF-8).
+void ReportException(const std::exception& error);
