@@ -88,12 +88,10 @@ QString KindCaption(TMsgDlgType kind)
 
 std::optional<TMsgDlgBtn> DefaultButtonFor(TMsgDlgButtons buttons)
 {
-    for (TMsgDlgBtn b : {mbOK, mbYes}) {
+    for (TMsgDlgBtn b : {mbOK, mbYes, mbRetry}) {
         if (buttons & buttonBit(b))
             return b;
     }
-    if (buttons & buttonBit(mbRetry))
-        return mbRetry;
     return std::nullopt;
 }
 

@@ -431,6 +431,32 @@ private slots:
         QCOMPARE(small.buttons().first()->width(), horizontalUnits(50));
     }
 
+    // A caption is measured the first time its button is shown; a later font keeps that width.
+    void captionWidthKeptForTheRun()
+    {
+        const QFont original = QApplication::font();
+        const int first = TMessageForm(QStringLiteral("T"), QStringLiteral("Texte"), mtWarning,
+                                       buttonBit(mbNoToAll), std::nullopt)
+                              .buttons()
+                              .first()
+                              ->width();
+        if (first == horizontalUnits(50))
+            QSKIP("the caption is narrower than the minimum width in this font");
+        QFont small = original;
+        small.setPixelSize(std::max(4, QFontInfo(original).pixelSize() / 2));
+        QApplication::setFont(small);
+        const int later = TMessageForm(QStringLiteral("T"), QStringLiteral("Texte"), mtWarning,
+                                       buttonBit(mbNoToAll), std::nullopt)
+                              .buttons()
+                              .first()
+                              ->width();
+        const int fresh =
+            QFontMetrics(small).horizontalAdvance(QStringLiteral("Non pour tout")) + 8;
+        QApplication::setFont(original);
+        QVERIFY(fresh < first);
+        QCOMPARE(later, first);
+    }
+
     void longMessageWraps()
     {
         const QString text = QStringLiteral("Le fichier est identique à un autre. ").repeated(40);
