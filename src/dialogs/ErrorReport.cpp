@@ -5,6 +5,7 @@
 #include "dialogs/MessageDialogs.h"
 
 #include <cstdio>
+#include <new>
 #include <QApplication>
 
 QString ErrorReportText(const QString& message)
@@ -30,6 +31,8 @@ void ReportException(const std::exception& error)
 {
     if (const auto* own = dynamic_cast<const Exception*>(&error))
         ShowErrorReport(own->message());
+    else if (dynamic_cast<const std::bad_alloc*>(&error))
+        ShowErrorReport(QStringLiteral("Mémoire insuffisante"));
     else
         ShowErrorReport(QString::fromUtf8(error.what()));
 }

@@ -9,6 +9,6 @@
 void ShowErrorReport(const QString& message);
 // The message as the report shows it.
 QString ErrorReportText(const QString& message);
-// The report for a caught exception: twindrop's Exception shows its message(), any other
-// std::exception its what() (UTF-8).
+// The report for a caught exception: twindrop's Exception shows its message(), std::bad_alloc
+// "Mémoire insuffisante", any other std::exception its what() (UTF-8).
 void ReportException(const std::exception& error);

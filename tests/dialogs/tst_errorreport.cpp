@@ -15,7 +15,7 @@
 
 namespace {
 
-enum Thrown { OwnError, StandardError, Other };
+enum Thrown { OwnError, StandardError, OutOfMemory, Other };
 enum Where { Timer, Click };
 
 void throwError(int thrown)
@@ -25,6 +25,8 @@ void throwError(int thrown)
         throw EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier « a.eml »"));
     case StandardError:
         throw std::runtime_error("échec");
+    case OutOfMemory:
+        throw std::bad_alloc();
     case Other:
         throw 42;
     }
@@ -110,6 +112,8 @@ private slots:
         QTest::newRow("own error from a timer") << int(OwnError) << int(Timer) << own;
         QTest::newRow("standard error from a timer")
             << int(StandardError) << int(Timer) << "échec.";
+        QTest::newRow("out of memory from a timer")
+            << int(OutOfMemory) << int(Timer) << "Mémoire insuffisante.";
         QTest::newRow("other from a timer") << int(Other) << int(Timer) << "Erreur inconnue.";
         QTest::newRow("own error from a click") << int(OwnError) << int(Click) << own;
         QTest::newRow("standard error from a click")
