@@ -225,18 +225,17 @@ void TForm1::buildControls()
     clientLayout->addWidget(columns, 1);
 
     const QFont captionFont = tahoma(13, true);
-    auto captionPanel = [&](const QString& name, const QString& caption, const QString& icon) {
+    auto captionPanel = [&](const QString& name, const QString& caption) {
         auto* p = new TJvCaptionPanel(columns);
         p->setObjectName(name);
         p->setCaption(caption);
         p->setCaptionFont(captionFont);
-        p->setIcon(TJvCaptionPanel::builtinIcon(icon));
+        p->setIcon(TJvCaptionPanel::builtinIcon(caption));
         return p;
     };
 
     // Left column "Liste".
-    m_PANEL_LISTE = captionPanel(QStringLiteral("PANEL_LISTE"), QStringLiteral("Liste"),
-                                 QStringLiteral("liste"));
+    m_PANEL_LISTE = captionPanel(QStringLiteral("PANEL_LISTE"), QStringLiteral("Liste"));
     m_PANEL_LISTE->setFixedWidth(297);
     QVBoxLayout* liste = column(m_PANEL_LISTE);
 
@@ -288,8 +287,7 @@ void TForm1::buildControls()
     columnsLayout->addWidget(m_PANEL_LISTE);
 
     // Middle column "Texte".
-    m_JvCaptionPanel2 = captionPanel(QStringLiteral("JvCaptionPanel2"), QStringLiteral("Texte"),
-                                     QStringLiteral("texte"));
+    m_JvCaptionPanel2 = captionPanel(QStringLiteral("JvCaptionPanel2"), QStringLiteral("Texte"));
     QVBoxLayout* texte = column(m_JvCaptionPanel2);
     m_Memo1 = new TMemo(m_JvCaptionPanel2);
     m_Memo1->setObjectName(QStringLiteral("Memo1"));
@@ -306,7 +304,7 @@ void TForm1::buildControls()
 
     // Right column "Doublons traités".
     m_JvCaptionPanel1 = captionPanel(QStringLiteral("JvCaptionPanel1"),
-                                     QStringLiteral("Doublons traités"), QStringLiteral("doublons"));
+                                     QStringLiteral("Doublons traités"));
     m_JvCaptionPanel1->setFixedWidth(185);
     QVBoxLayout* doublons = column(m_JvCaptionPanel1);
     QWidget* panel4 = panel(m_JvCaptionPanel1, QStringLiteral("Panel4"));

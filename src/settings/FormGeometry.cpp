@@ -107,9 +107,11 @@ void SaveFormGeometry(QWidget* form, const QString& iniPath)
 void RestoreFormGeometry(QWidget* form, const QString& iniPath)
 {
     const QString path = iniPath.isEmpty() ? IniFilePath() : iniPath;
-    const QString current = geometryValue(form);
-    const QStringList pieces = SplitText(
-        IniReadString(AppBaseName(false), form->objectName(), current, path), QStringLiteral(":"));
+    // A missing value falls back on the window's own geometry, which is already the client size.
+    const QString stored = IniReadString(AppBaseName(false), form->objectName(), QString(), path);
+    const bool isStored = !stored.isEmpty();
+    const QStringList pieces =
+        SplitText(isStored ? stored : geometryValue(form), QStringLiteral(":"));
     if (pieces.size() < 4)
         return;
     delete form->findChild<QObject*>(PendingFrameSize::kName, Qt::FindDirectChildrenOnly);
@@ -132,6 +134,6 @@ void RestoreFormGeometry(QWidget* form, const QString& iniPath)
     if (WorkArea().height() < form->frameGeometry().height())
         setHeight(form, WorkArea().height());
 
-    if (!form->isVisible() && frameExtra(form).isNull())
+    if (isStored && !form->isVisible() && frameExtra(form).isNull())
         new PendingFrameSize(form, form->frameGeometry().size());
 }

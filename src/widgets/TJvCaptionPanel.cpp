@@ -7,7 +7,7 @@
 #include <QImage>
 #include <QPainter>
 
-TJvCaptionPanel::TJvCaptionPanel(QWidget* parent) : QFrame(parent)
+TJvCaptionPanel::TJvCaptionPanel(QWidget* parent) : QWidget(parent)
 {
     InitWidgetResources();
     m_captionFont = QFont(QStringLiteral("Tahoma"));
@@ -135,7 +135,7 @@ void TJvCaptionPanel::paintEvent(QPaintEvent*)
         QPainter screen(this);
         screen.drawImage(client.topLeft(), buffer);
     }
-    // Drawn here rather than by QFrame, whose frame follows the contents margins.
+    // Drawn here: a QFrame would reset the contents margins to its own frame width on polish.
     QPainter frame(this);
     qDrawWinPanel(&frame, rect(), palette(), false);
 }

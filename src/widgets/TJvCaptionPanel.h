@@ -2,16 +2,16 @@
 
 #include <QColor>
 #include <QFont>
-#include <QFrame>
+#include <QWidget>
 #include <QPixmap>
 #include <QString>
 
 // A container with a coloured title bar along its top edge, an icon and a bold title, inside a
-// fixed raised frame (drawn by the panel; QFrame's own frame stays off). Child widgets go in the
+// fixed raised frame (drawn by the panel). Child widgets go in the
 // content area: contentsRect() leaves room for the frame, the bar and a 1-pixel margin, so a layout
 // set on the panel (with zero margins) puts its first child at (1, bar height + 3) from the client
 // area's corner. Pressing or dragging the bar does nothing.
-class TJvCaptionPanel : public QFrame {
+class TJvCaptionPanel : public QWidget {
     Q_OBJECT
 public:
     explicit TJvCaptionPanel(QWidget* parent = nullptr);

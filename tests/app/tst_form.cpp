@@ -1,5 +1,6 @@
 #include "app/TForm1.h"
 #include "scan/TMemo.h"
+#include "settings/FormGeometry.h"
 #include "settings/SettingsHelpers.h"
 #include "support/FakeOpener.h"
 #include "support/TempFolder.h"
@@ -63,6 +64,7 @@ void TestForm::init()
         m_mails->write(QString::fromLatin1(name), QByteArray("Bonjour\r\n"));
     // The settings file lives beside the executable: keep it in a scratch folder.
     SetExecutablePathForTesting(m_home->filePath(QStringLiteral("twindrop")));
+    SetWorkAreaForTesting(QRect(0, 0, 1920, 1040));
     IniWriteString(QStringLiteral("OPTIONS"), QStringLiteral("DOSSIER"), m_mails->path());
     m_form = std::make_unique<TForm1>();
     m_form->show();
@@ -73,6 +75,7 @@ void TestForm::cleanup()
 {
     m_form.reset();
     SetExecutablePathForTesting(QString());
+    SetWorkAreaForTesting(std::nullopt);
 }
 
 void TestForm::composition()
@@ -88,6 +91,8 @@ void TestForm::composition()
     QVERIFY(f.PANEL_LISTE()->x() < f.JvCaptionPanel2()->x());
     QVERIFY(f.JvCaptionPanel2()->x() < f.JvCaptionPanel1()->x());
     QCOMPARE(f.centralWidget()->size(), QSize(895, 486));
+    QCOMPARE(f.Memo1()->mapTo(&f, QPoint()).y() - f.centralWidget()->y(),
+             f.JvCaptionPanel2()->clientRect().top() + 26);
 
     QCOMPARE(f.Edit1()->text(), QStringLiteral("*.*"));
     QCOMPARE(f.JvFileListBox1()->mask(), QStringLiteral("*.**"));

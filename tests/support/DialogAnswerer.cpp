@@ -46,11 +46,19 @@ DialogAnswerer::DialogAnswerer(QObject* parent) : QObject(parent) {}
 
 DialogAnswerer::~DialogAnswerer() = default;
 
-void DialogAnswerer::press(int key, Qt::KeyboardModifiers modifiers)
+DialogAnswerer& DialogAnswerer::press(int key, Qt::KeyboardModifiers modifiers)
 {
     enqueue([key, modifiers](QWidget* modal) {
         QTest::keyClick(keyTarget(modal), Qt::Key(key), modifiers);
     });
+    return *this;
+}
+
+void DialogAnswerer::setDefaultKeys(const QList<int>& keys, quint32 seed)
+{
+    m_defaultKeys = keys;
+    m_seed = seed;
+    schedule();
 }
 
 void DialogAnswerer::type(char character)
@@ -131,9 +139,14 @@ void DialogAnswerer::enqueue(std::function<void(QWidget*)> step)
 
 void DialogAnswerer::schedule()
 {
-    if (m_scheduled || m_steps.isEmpty())
+    if (m_scheduled || (m_steps.isEmpty() && m_defaultKeys.isEmpty()))
         return;
     m_scheduled = true;
+    if (m_steps.isEmpty()) {
+        // Only default answers left: look now and then rather than spin the event loop.
+        QTimer::singleShot(2, this, &DialogAnswerer::tick);
+        return;
+    }
     // A fresh single shot each time: a step that opens a nested loop (a dialog opened by the
     // button it pressed) must not block the next one, as a repeating timer would.
     QTimer::singleShot(0, this, &DialogAnswerer::tick);
@@ -143,10 +156,19 @@ void DialogAnswerer::tick()
 {
     m_scheduled = false;
     QWidget* modal = QApplication::activeModalWidget();
-    if (m_steps.isEmpty())
-        return;
     if (!modal || !modal->isVisible()) {
         schedule();
+        return;
+    }
+    if (m_steps.isEmpty()) {
+        if (m_defaultKeys.isEmpty())
+            return;
+        // A simple generator of our own keeps the choices the same on every Qt version.
+        m_seed = m_seed * 1103515245u + 12345u;
+        const int key = m_defaultKeys[int((m_seed >> 16) % quint32(m_defaultKeys.size()))];
+        schedule();
+        record(modal);
+        QTest::keyClick(keyTarget(modal), Qt::Key(key));
         return;
     }
     const auto step = m_steps.takeFirst();

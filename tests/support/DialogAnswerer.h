@@ -37,7 +37,7 @@ public:
     ~DialogAnswerer() override;
 
     // A key click, e.g. press(Qt::Key_Escape), press(Qt::Key_N, Qt::AltModifier).
-    void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    DialogAnswerer& press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     // A typed character, e.g. type('n') or type('N') (text and key code of that character).
     void type(char character);
     // A left click on the button whose caption, without its "&", is caption ("Annuler", "Non").
@@ -48,6 +48,10 @@ public:
     void copyText();
     // Runs code on the active dialog (to look at its widgets); the dialog stays open.
     void inspect(std::function<void(QDialog*)> check);
+
+    // Once the queued steps are used up, every further dialog is answered by one of these keys,
+    // drawn at random from the seed (so a run is repeatable).
+    void setDefaultKeys(const QList<int>& keys, quint32 seed);
 
     // Steps not run yet.
     int pending() const { return int(m_steps.size()); }
@@ -72,6 +76,8 @@ private:
     void record(QWidget* modal);
 
     QList<std::function<void(QWidget*)>> m_steps;
+    QList<int> m_defaultKeys;
+    quint32 m_seed = 0;
     QList<Record> m_records;
     QStringList m_copied;
     bool m_scheduled = false;

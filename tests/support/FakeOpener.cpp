@@ -1,29 +1,38 @@
 #include "support/FakeOpener.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <stdexcept>
 
-FakeOpener::FakeOpener() : m_oldPath(qgetenv("PATH"))
+namespace {
+QString sharedFolder()
 {
-    if (!m_dir.isValid())
-        throw std::runtime_error("cannot create a temporary folder");
-    QFile script(m_dir.filePath(QStringLiteral("xdg-open")));
-    if (!script.open(QIODevice::WriteOnly))
-        throw std::runtime_error("cannot write the fake xdg-open");
-    script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$(dirname \"$0\")/requests.log\"\n");
-    script.close();
-    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("PATH", QFile::encodeName(m_dir.path()) + ':' + m_oldPath);
+    static QTemporaryDir dir;
+    static bool ready = false;
+    if (!ready) {
+        if (!dir.isValid())
+            throw std::runtime_error("cannot create a temporary folder");
+        QFile script(dir.filePath(QStringLiteral("xdg-open")));
+        if (!script.open(QIODevice::WriteOnly))
+            throw std::runtime_error("cannot write the fake xdg-open");
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$(dirname \"$0\")/requests.log\"\n");
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(dir.path()) + ':' + qgetenv("PATH"));
+        ready = true;
+    }
+    return dir.path();
 }
+} // namespace
 
-FakeOpener::~FakeOpener()
+FakeOpener::FakeOpener() : m_log(sharedFolder() + QStringLiteral("/requests.log"))
 {
-    qputenv("PATH", m_oldPath);
+    QFile::remove(m_log);
 }
 
 QStringList FakeOpener::requests() const
 {
-    QFile log(m_dir.filePath(QStringLiteral("requests.log")));
+    QFile log(m_log);
     if (!log.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);

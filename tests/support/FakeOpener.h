@@ -1,22 +1,19 @@
 #pragma once
 
-#include <QByteArray>
 #include <QStringList>
-#include <QTemporaryDir>
 
-// Puts a fake `xdg-open` first on PATH for the object's lifetime; it records what it is asked to
-// open instead of opening it.
+// Puts a fake `xdg-open` first on PATH; it records what it is asked to open instead of opening
+// it. The program found first is remembered for the whole run, so every instance shares one
+// fake; a new instance starts with no request recorded.
 class FakeOpener {
 public:
     FakeOpener();
-    ~FakeOpener();
     FakeOpener(const FakeOpener&) = delete;
     FakeOpener& operator=(const FakeOpener&) = delete;
 
-    // One entry per request, in order.
+    // One entry per request since this instance was made, in order.
     QStringList requests() const;
 
 private:
-    QTemporaryDir m_dir;
-    QByteArray m_oldPath;
+    QString m_log;
 };

@@ -1,0 +1,600 @@
+#include "ScanFixture.h"
+
+#include "scan/ScanRun.h"
+#include "scan/TMemo.h"
+#include "scan/TextCodec.h"
+#include "settings/SettingsHelpers.h"
+#include "shell/SystemSound.h"
+#include "widgets/TGauge.h"
+#include "widgets/TJvFileListBox.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray kMail = "From: a@example.org\r\nSubject: Réunion\r\n\r\nÀ demain.\r\n";
+const QByteArray kOther = "From: b@example.org\r\nSubject: Autre\r\n\r\nRien.\r\n";
+
+QString summary(int files, int duplicates)
+{
+    return QStringLiteral("%1 fichiers analysés en 00:00:00\r\n\r\n%2 doublons trouvés et placés "
+                          "dans la corbeille")
+        .arg(files)
+        .arg(duplicates);
+}
+
+// The elapsed time depends on the machine: compare the rest exactly.
+QString withoutTime(QString text)
+{
+    return text.replace(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d")),
+                        QStringLiteral("00:00:00"));
+}
+
+QString question(const QString& reference, const QString& candidate)
+{
+    const QString eq(40, QLatin1Char('=')), dash(40, QLatin1Char('-'));
+    return eq + "\r\nD O U B L O N   T R O U V E !!! \r\n" + eq +
+           "\r\n\r\nVoulez vous le supprimer ?\r\n\r\n"
+           "Ces 2 fichiers contiennent exactement le même texte\r\n"
+           "Et la même présentation : mot pour mot, ligne pour ligne !\r\n"
+           "Seul leur NOM est différent\r\n\r\n" +
+           dash + "\r\n\r\n" + reference + "\r\n&&\r\n" + candidate + "\r\n\r\n" + dash +
+           "\r\n\r\nSUPPRIMER | GARDER | ANNULER";
+}
+
+// Runs a callback once, from the event loop, the first time the scan chooses candidates.
+void atFirstCandidates(TForm1& form, std::function<void()> action)
+{
+    auto fired = std::make_shared<bool>(false);
+    QObject::connect(form.JvFileListBox2(), &TJvFileListBox::OnChange, &form, [=, &form] {
+        if (*fired || !form.scan()->isRunning())
+            return;
+        *fired = true;
+        QTimer::singleShot(0, &form, action);
+    });
+}
+
+} // namespace
+
+class TestScan : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void exampleOfThreeFiles_data();
+    void exampleOfThreeFiles();
+    void manualAnswers_data();
+    void manualAnswers();
+    void questionTextIsExact();
+    void beepKinds_data();
+    void beepKinds();
+    void emptyMainList();
+    void cancelAtFirstQuestionChangesNothing();
+    void gaugeAndPositionWalkBackwards();
+    void duplicatesListedAlphabetically();
+    void escapeStopsScan();
+    void closeDuringScanStopsThenSecondCloseSaves();
+    void buttonDuringScanOnlyStops();
+    void newMaskDuringScanStopsCleanly();
+    void referenceLoadFailureReportedAndScanGoesOn();
+    void trashFailureReportedAndFileKept();
+    void referenceLinkedToCandidateIsNotTrashed();
+    void clickOnCandidateDuringScanDoesNotChangeReference();
+    void randomFolders_data();
+    void randomFolders();
+};
+
+void TestScan::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    SetSoundRecorder([](unsigned) {});
+}
+
+void TestScan::cleanup()
+{
+    SetSoundRecorder([](unsigned) {});
+}
+
+void TestScan::exampleOfThreeFiles_data()
+{
+    QTest::addColumn<bool>("automatic");
+    QTest::newRow("manual, answered yes") << false;
+    QTest::newRow("automatic") << true;
+}
+
+void TestScan::exampleOfThreeFiles()
+{
+    QFETCH(bool, automatic);
+    ScanFixture fx;
+    fx.write("a1.txt", kMail);
+    fx.write("a2.txt", kOther);
+    fx.write("a3.txt", kMail);
+    fx.setOption("AUTO", automatic ? "1" : "0");
+    TForm1& form = fx.start();
+    fx.answers.press(Qt::Key_Return); // Comparer 3 fichiers ?
+    if (!automatic)
+        fx.answers.press(Qt::Key_O); // the pass of a3 finds a1
+    fx.answers.press(Qt::Key_Return); // summary
+    fx.scan();
+
+    QCOMPARE(fx.filesInFolder(), (QStringList{"a2.txt", "a3.txt"}));
+    QCOMPARE(fx.filesInTrash(), QStringList{"a1.txt"});
+    QCOMPARE(fx.duplicatesListed(), QStringList{"a1.txt"});
+    QCOMPARE(form.DuplicateCount, 1);
+    QCOMPARE(fx.answers.texts().first(), QStringLiteral("Comparer 3 fichiers ?"));
+    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(3, 1));
+    QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
+    QVERIFY(!form.Panel_GAUGE()->isVisible());
+    // The caption keeps the last reference's name.
+    QCOMPARE(form.windowTitle(), QStringLiteral("a1.txt"));
+}
+
+void TestScan::manualAnswers_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<int>("found");
+    const QStringList all{"m1.txt", "m2.txt", "m3.txt"};
+    // m3 is the first reference; its candidates are walked m2 then m1.
+    QTest::newRow("Oui moves both copies") << int(Qt::Key_O) << QStringList{"m3.txt"}
+                                           << QStringList{"m1.txt", "m2.txt"} << 2 << 2;
+    QTest::newRow("Non keeps every copy and counts them")
+        << int(Qt::Key_N) << all << QStringList{} << 6 << 6;
+    QTest::newRow("Annuler ends the scan at once") << int(Qt::Key_Escape) << all << QStringList{} << 1 << 1;
+}
+
+void TestScan::manualAnswers()
+{
+    QFETCH(int, key);
+    QFETCH(QStringList, remaining);
+    QFETCH(QStringList, listed);
+    QFETCH(int, questions);
+    QFETCH(int, found);
+    ScanFixture fx;
+    for (const char* name : {"m1.txt", "m2.txt", "m3.txt"})
+        fx.write(name, kMail);
+    TForm1& form = fx.start();
+    fx.answers.press(Qt::Key_Return);
+    for (int i = 0; i < questions; ++i)
+        fx.answers.press(Qt::Key(key));
+    fx.answers.press(Qt::Key_Return);
+    fx.scan();
+
+    QCOMPARE(fx.filesInFolder(), remaining);
+    QCOMPARE(fx.duplicatesListed(), listed);
+    QCOMPARE(form.DuplicateCount, found);
+    QCOMPARE(form.statusText(3), QString::number(found));
+    QCOMPARE(fx.answers.texts().size(), questions + 2);
+    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(3, found));
+}
+
+void TestScan::questionTextIsExact()
+{
+    ScanFixture fx;
+    fx.write("abc.txt", kMail);
+    fx.write("abc2.txt", kMail);
+    fx.setOption("MODE", "1");
+    fx.start();
+    fx.answers.press(Qt::Key_Return);
+    fx.answers.press(Qt::Key_N); // abc2 as reference finds abc
+    fx.answers.press(Qt::Key_N); // abc as reference finds abc2
+    fx.answers.press(Qt::Key_Return);
+    fx.scan();
+    QCOMPARE(fx.answers.texts().size(), 4);
+    QCOMPARE(fx.answers.texts()[1], question("abc2.txt", "abc.txt"));
+    QCOMPARE(fx.answers.texts()[2], question("abc.txt", "abc2.txt"));
+    QCOMPARE(fx.answers.captions()[1], QStringLiteral("Confirmer"));
+}
+
+void TestScan::beepKinds_data()
+{
+    QTest::addColumn<bool>("automatic");
+    QTest::addColumn<bool>("beep");
+    QTest::addColumn<QList<unsigned>>("sounds");
+    QTest::newRow("automatic, beep on") << true << true << QList<unsigned>{64, 64};
+    QTest::newRow("automatic, beep off") << true << false << QList<unsigned>{};
+    QTest::newRow("manual, beep on") << false << true << QList<unsigned>{48, 48};
+    QTest::newRow("manual, beep off") << false << false << QList<unsigned>{};
+}
+
+void TestScan::beepKinds()
+{
+    QFETCH(bool, automatic);
+    QFETCH(bool, beep);
+    QFETCH(QList<unsigned>, sounds);
+    QList<unsigned> played;
+    SetSoundRecorder([&](unsigned kind) { played << kind; });
+    ScanFixture fx;
+    for (const char* name : {"b1.txt", "b2.txt", "b3.txt"})
+        fx.write(name, kMail);
+    fx.setOption("AUTO", automatic ? "1" : "0");
+    TForm1& form = fx.start();
+    form.chk_BEEP()->setChecked(beep);
+    fx.answers.press(Qt::Key_Return);
+    if (!automatic)
+        fx.answers.press(Qt::Key_O).press(Qt::Key_O);
+    fx.answers.press(Qt::Key_Return);
+    fx.scan();
+    QCOMPARE(played, sounds);
+    QCOMPARE(fx.filesInFolder(), QStringList{"b3.txt"});
+}
+
+void TestScan::emptyMainList()
+{
+    ScanFixture fx;
+    TForm1& form = fx.start();
+    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.scan();
+    QCOMPARE(fx.answers.texts().first(), QStringLiteral("Comparer 0 fichiers ?"));
+    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(0, 0));
+    QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
+}
+
+void TestScan::cancelAtFirstQuestionChangesNothing()
+{
+    ScanFixture fx;
+    fx.write("c1.txt", kMail);
+    fx.write("c2.txt", kMail);
+    TForm1& form = fx.start();
+    form.setStatusText(3, QStringLiteral("5"));
+    const QString caption = form.windowTitle();
+    fx.answers.press(Qt::Key_Escape);
+    fx.scan();
+    QCOMPARE(fx.answers.texts().size(), 1);
+    QCOMPARE(fx.filesInFolder().size(), 2);
+    QCOMPARE(form.statusText(3), QStringLiteral("5"));
+    QCOMPARE(form.Button1()->text(), QStringLiteral("COMPARER"));
+    QCOMPARE(form.windowTitle(), caption);
+}
+
+void TestScan::gaugeAndPositionWalkBackwards()
+{
+    ScanFixture fx;
+    for (const char* name : {"g1.txt", "h2.txt", "i3.txt", "j4.txt"})
+        fx.write(name, QByteArray(name));
+    TForm1& form = fx.start();
+    QList<int> progress;
+    QStringList positions;
+    QObject::connect(form.JvFileListBox2(), &TJvFileListBox::OnChange, &form, [&] {
+        if (!form.scan()->isRunning())
+            return;
+        if (positions.isEmpty() || positions.last() != form.statusText(2)) {
+            positions << form.statusText(2);
+            progress << form.gauge1()->progress();
+            QVERIFY(form.Panel_GAUGE()->isVisible());
+            QCOMPARE(form.gauge1()->maxValue(), 4);
+        }
+    });
+    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.scan();
+    QCOMPARE(progress, (QList<int>{4, 3, 2, 1}));
+    QCOMPARE(positions, (QStringList{"3", "2", "1", "0"}));
+}
+
+void TestScan::duplicatesListedAlphabetically()
+{
+    ScanFixture fx;
+    for (const char* name : {"a.txt", "B.txt", "C.txt", "z.txt"})
+        fx.write(name, kMail);
+    fx.setOption("AUTO", "1");
+    fx.setOption("MODE", "2");
+    TForm1& form = fx.start();
+    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.scan();
+    QCOMPARE(fx.duplicatesListed(), (QStringList{"a.txt", "B.txt", "C.txt"}));
+    QCOMPARE(fx.filesInFolder(), QStringList{"z.txt"});
+    QCOMPARE(form.DuplicateCount, 3);
+}
+
+void TestScan::escapeStopsScan()
+{
+    ScanFixture fx;
+    for (const char* name : {"e1.txt", "f2.txt", "g3.txt", "h4.txt"})
+        fx.write(name, kMail);
+    TForm1& form = fx.start();
+    atFirstCandidates(form, [&] {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &form;
+        QTest::keyClick(target, Qt::Key_Escape);
+    });
+    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.scan();
+    // Only the first reference (the last file) was handled; the summary reports the whole list.
+    QCOMPARE(form.windowTitle(), QStringLiteral("h4.txt"));
+    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(4, 0));
+    QVERIFY(form.isVisible());
+}
+
+void TestScan::closeDuringScanStopsThenSecondCloseSaves()
+{
+    ScanFixture fx;
+    for (const char* name : {"k1.txt", "l2.txt", "m3.txt"})
+        fx.write(name, kMail);
+    TForm1& form = fx.start();
+    form.Edit1()->setText(QStringLiteral("*.t"));
+    atFirstCandidates(form, [&] { form.close(); });
+    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.scan();
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.windowTitle(), QStringLiteral("m3.txt"));
+    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(3, 0));
+    // Nothing was saved by the refused close.
+    QCOMPARE(IniReadString("OPTIONS", "MASQUE", "none"), QStringLiteral("none"));
+    form.close();
+    QVERIFY(!form.isVisible());
+    QCOMPARE(IniReadString("OPTIONS", "MASQUE", "none"), QStringLiteral("*.t"));
+}
+
+void TestScan::buttonDuringScanOnlyStops()
+{
+    ScanFixture fx;
+    for (const char* name : {"n1.txt", "o2.txt", "p3.txt"})
+        fx.write(name, kMail);
+    TForm1& form = fx.start();
+    atFirstCandidates(form, [&] {
+        QCOMPARE(form.Button1()->text(), QStringLiteral("STOP"));
+        QTest::mouseClick(form.Button1(), Qt::LeftButton);
+    });
+    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.scan();
+    // One question, one summary: no second scan was nested in the first.
+    QCOMPARE(fx.answers.texts().size(), 2);
+    QCOMPARE(form.windowTitle(), QStringLiteral("p3.txt"));
+}
+
+void TestScan::newMaskDuringScanStopsCleanly()
+{
+    ScanFixture fx;
+    for (const char* name : {"q1.txt", "r2.txt", "s3.txt", "t4.txt"})
+        fx.write(name, kMail);
+    TForm1& form = fx.start();
+    // The main list shrinks under the running loop.
+    atFirstCandidates(form, [&] { form.Edit1()->setText(QStringLiteral("q")); });
+    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.scan();
+    QCOMPARE(fx.answers.texts().size(), 2);
+    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(1, 0));
+    QCOMPARE(fx.filesInFolder().size(), 4);
+    QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
+}
+
+void TestScan::referenceLoadFailureReportedAndScanGoesOn()
+{
+    ScanFixture fx;
+    fx.write("u1.txt", kMail);
+    fx.write("u2.txt", kMail);
+    // A file of 2 GiB is refused by the loader (sparse: it takes no room).
+    const QString big = fx.write("zz.txt", QByteArray());
+    QVERIFY(::truncate(QFile::encodeName(big).constData(), off_t(2) * 1024 * 1024 * 1024) == 0);
+    fx.setOption("AUTO", "1");
+    TForm1& form = fx.start();
+    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.scan();
+    QCOMPARE(fx.answers.texts().size(), 3);
+    QVERIFY2(fx.answers.texts()[1].startsWith(
+                 "ERREUR 346 COMPARERExecute : Appel de Charge1\r\nImpossible d'ouvrir le fichier \"" +
+                 big + "\". "),
+             qPrintable(fx.answers.texts()[1]));
+    QCOMPARE(fx.answers.captions()[1], QStringLiteral("tst_scan"));
+    // The scan went on: u2's pass moved u1.
+    QCOMPARE(fx.filesInFolder(), (QStringList{"u2.txt", "zz.txt"}));
+    QCOMPARE(form.DuplicateCount, 1);
+}
+
+void TestScan::trashFailureReportedAndFileKept()
+{
+    ScanFixture fx;
+    fx.write("v1.txt", kMail);
+    fx.write("v2.txt", kMail);
+    fx.setOption("AUTO", "1");
+    // The home trash cannot be made under a plain file.
+    TempFolder blocker;
+    const QString plain = blocker.write("plain", "x");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(plain + "/data"));
+    TForm1& form = fx.start();
+    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.scan();
+    QCOMPARE(fx.filesInFolder(), (QStringList{"v1.txt", "v2.txt"}));
+    QVERIFY(fx.duplicatesListed().isEmpty());
+    QCOMPARE(form.DuplicateCount, 1);
+    QCOMPARE(fx.answers.texts().size(), 3);
+    QVERIFY2(fx.answers.texts()[1].contains(fx.folder() + "/v1.txt"), qPrintable(fx.answers.texts()[1]));
+    QVERIFY(fx.answers.texts()[1].contains(QStringLiteral("corbeille")));
+    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(2, 1));
+}
+
+void TestScan::referenceLinkedToCandidateIsNotTrashed()
+{
+    ScanFixture fx;
+    fx.write("w1.txt", kMail);
+    QVERIFY(QFile::link(fx.folder() + "/w1.txt", fx.folder() + "/w2.txt"));
+    fx.setOption("AUTO", "1");
+    fx.start();
+    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.scan();
+    // w2 is w1 itself: moving w1 would leave no copy of the message.
+    QCOMPARE(fx.filesInFolder(), (QStringList{"w1.txt", "w2.txt"}));
+    QVERIFY(fx.filesInTrash().isEmpty());
+}
+
+void TestScan::clickOnCandidateDuringScanDoesNotChangeReference()
+{
+    ScanFixture fx;
+    fx.write("x1.txt", kOther);
+    fx.write("x2.txt", kMail);
+    fx.write("x3.txt", kMail);
+    fx.setOption("AUTO", "1");
+    TForm1& form = fx.start();
+    // While x3 is the reference, x1 is loaded into the reference pane by a click.
+    atFirstCandidates(form, [&] {
+        TJvFileListBox* list = form.JvFileListBox2();
+        for (int i = 0; i < list->itemCount(); ++i) {
+            if (list->itemText(i) == "x1.txt")
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                                  list->visualItemRect(list->item(i)).center());
+        }
+        form.Memo1()->setPlainText(QStringLiteral("edited"));
+    });
+    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.scan();
+    QCOMPARE(fx.filesInFolder(), (QStringList{"x1.txt", "x3.txt"}));
+    QCOMPARE(fx.filesInTrash(), QStringList{"x2.txt"});
+}
+
+void TestScan::randomFolders_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("automatic");
+    QTest::addColumn<quint32>("seed");
+    for (int mode : {0, 1, 2}) {
+        for (bool automatic : {true, false}) {
+            for (quint32 seed : {11u, 23u, 37u}) {
+                const QByteArray name = QStringLiteral("mode %1, %2, seed %3")
+                                            .arg(mode)
+                                            .arg(automatic ? "automatic" : "random manual answers")
+                                            .arg(seed)
+                                            .toLatin1();
+                QTest::newRow(name.constData()) << mode << automatic << seed;
+            }
+        }
+    }
+}
+
+namespace {
+
+QByteArray encodeVariant(const QString& text, QRandomGenerator& rng)
+{
+    QString body = text;
+    switch (rng.bounded(3)) {
+    case 0:
+        break;
+    case 1:
+        body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        break;
+    default:
+        body.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
+        break;
+    }
+    if (rng.bounded(2))
+        body = body.toUpper();
+    switch (rng.bounded(4)) {
+    case 0:
+        return body.toUtf8();
+    case 1:
+        return QByteArray("\xEF\xBB\xBF") + body.toUtf8();
+    case 2: {
+        QByteArray out("\xFF\xFE");
+        for (QChar c : body)
+            out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        return out;
+    }
+    default: {
+        QByteArray out("\xFE\xFF");
+        for (QChar c : body)
+            out.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+        return out;
+    }
+    }
+}
+
+bool matchesPrefix(const QString& name, const QString& prefix)
+{
+    return name.startsWith(prefix, Qt::CaseInsensitive);
+}
+
+} // namespace
+
+void TestScan::randomFolders()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, automatic);
+    QFETCH(quint32, seed);
+    QRandomGenerator rng(seed);
+    ScanFixture fx;
+    const QStringList stems{"alpha", "Alpine", "beta", "LE monde", "Le mot", "zulu", "a", "b"};
+    QSet<QString> used;
+    QMap<QString, QString> textOf; // name -> decoded text, for checking
+    const int groups = 2 + int(rng.bounded(4));
+    for (int g = 0; g < groups; ++g) {
+        const QString base = QStringLiteral("From: g%1@example.org\r\nSubject: Été %1\r\n\r\nCorps %2\r\n")
+                                 .arg(g)
+                                 .arg(rng.bounded(1000));
+        const int copies = 1 + int(rng.bounded(4));
+        for (int c = 0; c < copies + 2; ++c) {
+            QString text = base;
+            if (c >= copies) {
+                // Near-duplicates: one character more, or one line break fewer.
+                text = (c == copies) ? base + "x" : base.left(base.size() - 2);
+            }
+            QString name;
+            do {
+                name = stems[rng.bounded(int(stems.size()))] + QString::number(rng.bounded(100)) +
+                       ".eml";
+            } while (used.contains(name));
+            used.insert(name);
+            const QString path = fx.write(name, encodeVariant(text, rng));
+            textOf[name] = LoadTextFile(path);
+        }
+    }
+    fx.setOption("MODE", QString::number(mode));
+    fx.setOption("AUTO", automatic ? "1" : "0");
+    TForm1& form = fx.start();
+    fx.answers.press(Qt::Key_Return);
+    // The summary takes any key; manual questions get a random mix of "&Oui" and "&Non".
+    fx.answers.setDefaultKeys(automatic ? QList<int>{Qt::Key_Return}
+                                        : QList<int>{Qt::Key_O, Qt::Key_N, Qt::Key_O},
+                              seed);
+    fx.scan();
+
+    const QStringList remaining = fx.filesInFolder();
+    const QStringList trashed = fx.filesInTrash();
+    QCOMPARE(remaining.size() + trashed.size(), textOf.size());
+    QCOMPARE(fx.duplicatesListed().size(), trashed.size());
+    // Every file moved to the trash has an equal text still in the folder.
+    for (const QString& t : trashed) {
+        const QString text = LoadTextFile(fx.trashFolder() + "/" + t);
+        QVERIFY2(std::any_of(remaining.begin(), remaining.end(),
+                             [&](const QString& r) { return TextsEqual(text, textOf[r]); }),
+                 qPrintable(t));
+    }
+    if (!automatic)
+        return;
+    // After a full automatic scan no remaining candidate equals its reference.
+    for (const QString& r : remaining) {
+        const QString prefix = mode == 2 ? QString() : mode == 1 ? r.left(1) : QString();
+        for (const QString& c : remaining) {
+            if (c == r)
+                continue;
+            const bool candidate = mode == 0 ? true : matchesPrefix(c, prefix);
+            if (mode == 0) {
+                // The fast mode's prefix is the letters at the start of the name.
+                QRegularExpression re(QStringLiteral("^(LE )?([a-z]+)"),
+                                      QRegularExpression::CaseInsensitiveOption);
+                const auto m = re.match(r);
+                const QString p = m.hasMatch() ? m.captured(0) : r;
+                if (!matchesPrefix(c, p))
+                    continue;
+            }
+            if (candidate)
+                QVERIFY2(!TextsEqual(textOf[r], textOf[c]), qPrintable(r + " ~ " + c));
+        }
+    }
+    Q_UNUSED(form);
+}
+
+QTEST_MAIN(TestScan)
+#include "tst_scan.moc"
