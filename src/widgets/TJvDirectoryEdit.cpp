@@ -1,7 +1,226 @@
 #include "widgets/TJvDirectoryEdit.h"
 
+#include "app/Exception.h"
+#include "dialogs/ErrorReport.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QScopedValueRollback>
+#include <QStyle>
+#include <QToolButton>
+#include <QUrl>
+
+namespace {
+
+constexpr qsizetype DroppedPathRoom = 255;
+const QString RootFolder = QStringLiteral("/");
+
+TJvDirectoryEdit::FolderPicker& pickerOverride()
+{
+    static TJvDirectoryEdit::FolderPicker picker;
+    return picker;
+}
+
+std::optional<QString> runFolderPicker(QWidget* parent, const QString& start)
+{
+    if (pickerOverride())
+        return pickerOverride()(parent, start);
+    const QString chosen =
+        QFileDialog::getExistingDirectory(parent, QString(), start, QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
+} // namespace
+
 TJvDirectoryEdit::TJvDirectoryEdit(QWidget* parent) : QLineEdit(parent)
 {
     setReadOnly(true);
-    connect(this, &QLineEdit::textChanged, this, &TJvDirectoryEdit::OnChange);
+    setAcceptDrops(true);
+    m_button = new QToolButton(this);
+    m_button->setFocusPolicy(Qt::NoFocus);
+    m_button->setCursor(Qt::ArrowCursor);
+    m_button->setIcon(
+        QIcon::fromTheme(QStringLiteral("folder"), style()->standardIcon(QStyle::SP_DirIcon)));
+    m_button->setIconSize(QSize(16, 16));
+    setTextMargins(0, 0, ButtonWidth, 0);
+    placeButton();
+    // The press focuses the field first, so that AutoSelect selects its whole text.
+    connect(m_button, &QToolButton::pressed, this, [this] {
+        if (!hasFocus())
+            setFocus(Qt::OtherFocusReason);
+    });
+    connect(m_button, &QToolButton::clicked, this, &TJvDirectoryEdit::chooseFolder);
+    // Changes made through QLineEdit itself (not through setText below) still notify.
+    connect(this, &QLineEdit::textChanged, this, [this] {
+        if (!m_settingText)
+            textWasChanged();
+    });
+}
+
+void TJvDirectoryEdit::setText(const QString& text)
+{
+    if (text == QLineEdit::text())
+        return;
+    {
+        const QScopedValueRollback guard(m_settingText, true);
+        QLineEdit::setText(text);
+    }
+    textWasChanged();
+}
+
+// A line break is never notified: the cut before it is a change of its own.
+void TJvDirectoryEdit::textWasChanged()
+{
+    const QString current = text();
+    qsizetype cut = current.indexOf(QLatin1Char('\n'));
+    if (cut < 0)
+        cut = current.indexOf(QLatin1Char('\r'));
+    if (cut >= 0) {
+        setText(current.left(cut));
+        return;
+    }
+    emit OnChange();
+}
+
+// An error of an OnChange handler is reported and the operation goes on.
+void TJvDirectoryEdit::setTextReporting(const QString& text)
+{
+    try {
+        setText(text);
+    } catch (const Exception& error) {
+        ShowErrorReport(error.message());
+    }
+}
+
+void TJvDirectoryEdit::setFolderPicker(FolderPicker picker)
+{
+    pickerOverride() = std::move(picker);
+}
+
+void TJvDirectoryEdit::chooseFolder()
+{
+    QString start = directory();
+    if (start.isEmpty())
+        start = m_initialDir.isEmpty() ? RootFolder : m_initialDir;
+    if (!QFileInfo(start).isDir())
+        start = RootFolder;
+
+    std::optional<QString> chosen;
+    try {
+        chosen = runFolderPicker(window(), start);
+    } catch (...) {
+        chosen.reset();
+    }
+
+    if (isEnabled() && isVisible() && focusPolicy() != Qt::NoFocus)
+        setFocus(Qt::OtherFocusReason);
+    if (!chosen)
+        return;
+
+    if (hasSelectedText()) {
+        QString remaining = text();
+        remaining.remove(selectionStart(), selectionLength());
+        setTextReporting(remaining);
+    }
+    QString next = *chosen;
+    if (m_multipleDirs && !text().isEmpty())
+        next = text() + QLatin1Char(';') + *chosen;
+    setTextReporting(next);
+    if (!chosen->isEmpty() && QFileInfo(*chosen).isDir())
+        m_initialDir = *chosen;
+}
+
+void TJvDirectoryEdit::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Down &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::AltModifier) {
+        event->accept();
+        chooseFolder();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void TJvDirectoryEdit::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    if (!m_autoSelect)
+        return;
+    switch (event->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+    case Qt::OtherFocusReason:
+        selectAll();
+        break;
+    default:
+        // A mouse click places the cursor; regaining the active window keeps the selection.
+        break;
+    }
+}
+
+void TJvDirectoryEdit::resizeEvent(QResizeEvent* event)
+{
+    QLineEdit::resizeEvent(event);
+    placeButton();
+}
+
+void TJvDirectoryEdit::placeButton()
+{
+    const int frame =
+        hasFrame() ? style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this) : 0;
+    m_button->setGeometry(width() - frame - ButtonWidth, frame, ButtonWidth,
+                          qMax(0, height() - 2 * frame));
+}
+
+std::optional<QString> TJvDirectoryEdit::droppedPath(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return std::nullopt;
+    const QList<QUrl> urls = data->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return std::nullopt;
+    return urls.first().toLocalFile();
+}
+
+void TJvDirectoryEdit::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (droppedPath(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TJvDirectoryEdit::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (droppedPath(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TJvDirectoryEdit::dropEvent(QDropEvent* event)
+{
+    const std::optional<QString> dropped = droppedPath(event->mimeData());
+    if (!dropped) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    const QString path = dropped->left(DroppedPathRoom);
+    const QFileInfo info(path);
+    QString folder = info.exists() && !info.isDir() ? info.absolutePath() : path;
+    // "/" stays whole: an empty folder would be ignored by the lists.
+    if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    QString next = folder;
+    if (m_multipleDirs && !text().isEmpty())
+        next = text() + QLatin1Char(';') + folder;
+    setTextReporting(next);
 }

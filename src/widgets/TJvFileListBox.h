@@ -1,26 +1,43 @@
 #pragma once
 
+#include "widgets/FolderListing.h"
+
+#include <QElapsedTimer>
+#include <QIcon>
 #include <QListWidget>
 #include <QString>
 
+#include <functional>
+
 // The files of one folder whose names match a ";"-separated mask, sorted by the user's locale
 // ignoring case. Both the display and the scan's working list: removing an item never touches
-// the file.
+// the file. Usable (and filled from the process's current folder) as soon as it is constructed.
 class TJvFileListBox : public QListWidget {
     Q_OBJECT
 public:
     explicit TJvFileListBox(QWidget* parent = nullptr);
 
     QString directory() const { return m_directory; }
+    // "" does nothing. Another folder re-reads twice, the folder already listed once; a folder
+    // that cannot be entered raises EInOutError and leaves everything as it was.
     void setDirectory(const QString& directory);
     QString mask() const { return m_mask; }
     void setMask(const QString& mask);
     // Re-reads the folder with the current mask, then OnChange.
     void Update();
 
+    FolderListing::FileKinds fileType() const { return m_fileType; }
+    void setFileType(FolderListing::FileKinds kinds);
+    // Item texts are the names as found either way: there are no hidden extensions here.
+    bool forceFileExtensions() const { return m_forceFileExtensions; }
+    void setForceFileExtensions(bool force);
+
     int itemCount() const { return count(); }
     // Raises EStringListError for an index outside the items.
     QString itemText(int index) const;
+    // Index of the item's MIME-type icon in iconForNumber(); raises EStringListError.
+    int itemIconNumber(int index) const;
+    static QIcon iconForNumber(int number);
     int itemIndex() const { return currentRow(); }
     // Selects without any event; -1 selects nothing.
     void setItemIndex(int index);
@@ -35,14 +52,39 @@ public:
     int tag() const { return m_tag; }
     void setTag(int tag) { m_tag = tag; }
 
+    // Milliseconds of a monotonic clock, for the type-ahead's 500 ms; tests may replace it.
+    void setTypeAheadClock(std::function<qint64()> clock);
+
 signals:
     void OnChange();
     void OnClick();
 
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
 private:
+    void reRead();
+    void notifyChange();
+    void userSelected(int row);
+    void typeAhead(QKeyEvent* event);
+    void checkIndex(int index, bool listError) const;
+
     QString m_directory;
     QString m_mask = QStringLiteral("*.*");
+    FolderListing::FileKinds m_fileType = FolderListing::ftNormal;
+    bool m_forceFileExtensions = false;
     bool m_showGlyphs = false;
     int m_tag = 0;
     int m_lastNotifiedIndex = -1;
+    QString m_prefix;
+    qint64 m_lastTypeAheadKey = 0;
+    bool m_typedBefore = false;
+    QElapsedTimer m_elapsed;
+    std::function<qint64()> m_clock;
 };

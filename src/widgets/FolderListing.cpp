@@ -1,0 +1,136 @@
+#include "widgets/FolderListing.h"
+
+#include "widgets/MaskMatcher.h"
+
+#include <QCollator>
+#include <QFile>
+#include <QLocale>
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int attrReadOnly = 0x01;
+constexpr int attrHidden = 0x02;
+constexpr int attrNormal = 0x80;
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+enum class EntryKind { Other, File, Folder };
+
+// stat, never open: follows a symbolic link to see what it names.
+EntryKind kindOf(DIR* dir, const dirent* entry)
+{
+    switch (entry->d_type) {
+    case DT_REG:
+        return EntryKind::File;
+    case DT_DIR:
+        return EntryKind::Folder;
+    case DT_LNK:
+    case DT_UNKNOWN:
+        break;
+    default:
+        return EntryKind::Other;
+    }
+    struct stat st;
+    if (fstatat(dirfd(dir), entry->d_name, &st, 0) != 0)
+        return EntryKind::Other;
+    if (S_ISREG(st.st_mode))
+        return EntryKind::File;
+    if (S_ISDIR(st.st_mode))
+        return EntryKind::Folder;
+    return EntryKind::Other;
+}
+
+} // namespace
+
+int FolderListing::excludedAttributes(FileKinds kinds)
+{
+    int bits = 0;
+    if (kinds & ftReadOnly)
+        bits |= 0x01;
+    if (kinds & ftHidden)
+        bits |= 0x02;
+    if (kinds & ftSystem)
+        bits |= 0x04;
+    if (kinds & ftArchive)
+        bits |= 0x20;
+    if (kinds & ftNormal)
+        bits |= 0xA1;
+    return ~bits & 0xA7;
+}
+
+QStringList FolderListing::list(const QString& folder, const QStringList& patterns, FileKinds kinds)
+{
+    const int excluded = excludedAttributes(kinds);
+    // Read-only costs a system call per file; ask only when the answer can exclude a file.
+    const bool needWritable = (excluded & (attrReadOnly | attrNormal)) != 0;
+    const bool withFolders = kinds.testFlag(ftDirectory);
+
+    QStringList folders;
+    QStringList files;
+    std::unique_ptr<DIR, DirCloser> dir(opendir(QFile::encodeName(folder).constData()));
+    if (dir) {
+        while (const dirent* entry = readdir(dir.get())) {
+            const char* raw = entry->d_name;
+            if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0')))
+                continue;
+            const EntryKind kind = kindOf(dir.get(), entry);
+            if (kind == EntryKind::Folder) {
+                if (withFolders)
+                    folders << QFile::decodeName(raw);
+                continue;
+            }
+            if (kind != EntryKind::File)
+                continue;
+            int attributes = raw[0] == '.' ? attrHidden : 0;
+            if (needWritable && faccessat(dirfd(dir.get()), raw, W_OK, AT_EACCESS) != 0)
+                attributes |= attrReadOnly;
+            if (attributes == 0)
+                attributes = attrNormal;
+            if (attributes & excluded)
+                continue;
+            const QString name = QFile::decodeName(raw);
+            if (!MaskMatcher::matchesAny(patterns, name.toUpper()))
+                continue;
+            files << name;
+        }
+    }
+    sortNames(folders);
+    sortNames(files);
+    return folders + files;
+}
+
+void FolderListing::sortNames(QStringList& names)
+{
+    if (names.size() < 2)
+        return;
+    QCollator collator(QLocale::system());
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(names.size());
+    for (const QString& name : std::as_const(names))
+        keys.push_back(collator.sortKey(name));
+    std::vector<qsizetype> order(names.size());
+    for (qsizetype i = 0; i < names.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const int c = keys[a].compare(keys[b]);
+        if (c != 0)
+            return c < 0;
+        return names.at(a) < names.at(b);
+    });
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (qsizetype i : order)
+        sorted << names.at(i);
+    names = sorted;
+}

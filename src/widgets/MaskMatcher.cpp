@@ -1,0 +1,109 @@
+#include "widgets/MaskMatcher.h"
+
+#include "app/Exception.h"
+
+QStringList MaskMatcher::splitMask(const QString& mask)
+{
+    QStringList patterns;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < mask.size(); ++i) {
+        if (mask.at(i) == QLatin1Char(';')) {
+            patterns << mask.mid(start, i - start).toUpper();
+            start = i + 1;
+        }
+    }
+    const QString last = mask.mid(start);
+    if (!last.isEmpty())
+        patterns << last.toUpper();
+    return patterns;
+}
+
+// Two phases with restart marks; kept literally because listings depend on its exact answers
+// (for example "*?X" does not match "AXX").
+bool MaskMatcher::matches(const QString& pattern, const QString& name)
+{
+    if (pattern == QLatin1String("*"))
+        return true;
+    if (pattern.isEmpty())
+        throw Exception(QStringLiteral("Search string cannot be blank"));
+
+    const qsizetype pEnd = pattern.size();
+    const qsizetype sEnd = name.size();
+    qsizetype p = 0;
+    qsizetype s = 0;
+    qsizetype pMark = -1;
+    qsizetype sMark = -1;
+    bool phaseA = true;
+
+    for (;;) {
+        if (phaseA) {
+            if (p == pEnd) {
+                if (s == sEnd)
+                    return true;
+                if (pMark < 0 || sMark < 0)
+                    return false;
+                p = pMark;
+                s = sMark;
+                phaseA = false;
+                continue;
+            }
+            const QChar c = pattern.at(p);
+            if (c == QLatin1Char('*')) {
+                ++p;
+                pMark = p;
+                phaseA = false;
+            } else if (c == QLatin1Char('?')) {
+                if (s == sEnd)
+                    return false;
+                ++p;
+                ++s;
+            } else {
+                if (s == sEnd)
+                    return false;
+                if (c == name.at(s)) {
+                    ++p;
+                    ++s;
+                } else if (pMark >= 0 && sMark >= 0) {
+                    p = pMark;
+                    s = sMark;
+                    phaseA = false;
+                } else {
+                    return false;
+                }
+            }
+        } else {
+            if (p == pEnd)
+                return true;
+            const QChar c = pattern.at(p);
+            if (c == QLatin1Char('*')) {
+                ++p;
+                pMark = p;
+            } else if (c == QLatin1Char('?')) {
+                if (s == sEnd)
+                    return false;
+                ++p;
+                ++s;
+            } else {
+                while (s < sEnd && name.at(s) != c)
+                    ++s;
+                if (s == sEnd)
+                    return false;
+                ++s;
+                sMark = s;
+                ++p;
+                phaseA = true;
+            }
+        }
+    }
+}
+
+bool MaskMatcher::matchesAny(const QStringList& patterns, const QString& upperName)
+{
+    if (patterns.isEmpty())
+        return true;
+    for (const QString& pattern : patterns) {
+        if (matches(pattern, upperName))
+            return true;
+    }
+    return false;
+}
