@@ -12,7 +12,6 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -115,22 +114,10 @@ void FolderListing::sortNames(QStringList& names)
         return;
     QCollator collator(QLocale::system());
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(names.size());
-    for (const QString& name : std::as_const(names))
-        keys.push_back(collator.sortKey(name));
-    std::vector<qsizetype> order(names.size());
-    for (qsizetype i = 0; i < names.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-        const int c = keys[a].compare(keys[b]);
+    std::sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {
+        const int c = collator.compare(a, b);
         if (c != 0)
             return c < 0;
-        return names.at(a) < names.at(b);
+        return a < b;
     });
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (qsizetype i : order)
-        sorted << names.at(i);
-    names = sorted;
 }

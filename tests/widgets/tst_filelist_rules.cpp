@@ -1,0 +1,205 @@
+#include "app/Exception.h"
+#include "widgets/FolderListing.h"
+#include "widgets/MaskMatcher.h"
+#include "widgets/PathRules.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+#include <QTest>
+
+// The window-free rules of the file list: mask splitting and matching, name order, folder paths.
+class tst_FileListRules : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void splitMask_data();
+    void splitMask();
+    void match_data();
+    void match();
+    void emptyPatternReachedRaises();
+    void sortIgnoresCaseThenCodeUnits_data();
+    void sortIgnoresCaseThenCodeUnits();
+    void resolveFolder_data();
+    void resolveFolder();
+    void fullNameHasOneSlash_data();
+    void fullNameHasOneSlash();
+};
+
+void tst_FileListRules::splitMask_data()
+{
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QStringList>("patterns");
+    QTest::newRow("empty mask gives no pattern") << "" << QStringList();
+    QTest::newRow("one pattern is upper-cased") << "mail*.eml" << QStringList{"MAIL*.EML"};
+    QTest::newRow("pattern then star") << "a*;*" << QStringList{"A*", "*"};
+    QTest::newRow("leading semicolon gives an empty first pattern")
+        << ";a*" << QStringList{"", "A*"};
+    QTest::newRow("final semicolon adds nothing") << "a*;" << QStringList{"A*"};
+    QTest::newRow("empty piece between semicolons is kept") << "a;;b" << QStringList{"A", "", "B"};
+    QTest::newRow("lone semicolon gives one empty pattern") << ";" << QStringList{""};
+    QTest::newRow("accented letters are upper-cased") << "été*" << QStringList{"ÉTÉ*"};
+}
+
+void tst_FileListRules::splitMask()
+{
+    QFETCH(QString, mask);
+    QFETCH(QStringList, patterns);
+    QCOMPARE(MaskMatcher::splitMask(mask), patterns);
+}
+
+void tst_FileListRules::match_data()
+{
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("star alone takes a name without dot") << "*"
+                                                         << "README" << true;
+    QTest::newRow("star dot star takes a name with dot") << "*.*"
+                                                         << "A.TXT" << true;
+    QTest::newRow("star dot star refuses a name without dot") << "*.*"
+                                                              << "README" << false;
+    QTest::newRow("star dot star star refuses a name without dot") << "*.**"
+                                                                   << "README" << false;
+    QTest::newRow("star dot star star takes a name with dot") << "*.**"
+                                                              << "A.TXT" << true;
+    QTest::newRow("dot at the end is enough for star dot star") << "*.*"
+                                                                << "A." << true;
+    QTest::newRow("question mark at the end takes one character") << "A?"
+                                                                  << "AB" << true;
+    QTest::newRow("question mark at the end needs a character") << "A?"
+                                                                << "A" << false;
+    QTest::newRow("question mark at the end takes only one") << "A?"
+                                                             << "ABC" << false;
+    QTest::newRow("literal equal") << "ABC"
+                                   << "ABC" << true;
+    QTest::newRow("literal differing") << "ABC"
+                                       << "ABD" << false;
+    QTest::newRow("literal shorter than the name") << "AB"
+                                                   << "ABC" << false;
+    QTest::newRow("prefix star") << "A*"
+                                 << "ABC" << true;
+    QTest::newRow("prefix star needs the prefix") << "A*"
+                                                  << "BA" << false;
+    QTest::newRow("restart finds a later occurrence") << "*A"
+                                                      << "BACA" << true;
+    QTest::newRow("restart fails when the end never matches") << "*A"
+                                                              << "BAC" << false;
+    QTest::newRow("restart after a partial match") << "*AB"
+                                                   << "AAB" << true;
+    QTest::newRow("extension after several dots") << "*.TXT"
+                                                  << "A.B.TXT" << true;
+    QTest::newRow("extension not at the end") << "*.TXT"
+                                              << "A.TXT.BAK" << false;
+    QTest::newRow("star question mark x takes AXBX") << "*?X"
+                                                     << "AXBX" << true;
+    // The restart goes back to the question mark and past the x just matched, skipping the
+    // split a plain wildcard match would find.
+    QTest::newRow("star question mark x refuses AXX") << "*?X"
+                                                      << "AXX" << false;
+    QTest::newRow("two stars around a literal") << "*B*"
+                                                << "ABC" << true;
+    QTest::newRow("upper-case comparison is exact on the given text") << "A*"
+                                                                      << "a" << false;
+}
+
+void tst_FileListRules::match()
+{
+    QFETCH(QString, pattern);
+    QFETCH(QString, name);
+    QFETCH(bool, matches);
+    QCOMPARE(MaskMatcher::matches(pattern, name), matches);
+}
+
+void tst_FileListRules::emptyPatternReachedRaises()
+{
+    try {
+        MaskMatcher::matchesAny({"X*", ""}, "ABC");
+        QFAIL("no error raised");
+    } catch (const Exception& error) {
+        QCOMPARE(error.message(), QStringLiteral("Search string cannot be blank"));
+    }
+    // A pattern before it that accepts means the empty one is never reached.
+    QVERIFY(MaskMatcher::matchesAny({"A*", ""}, "ABC"));
+    QVERIFY(MaskMatcher::matchesAny({}, "ABC"));
+}
+
+void tst_FileListRules::sortIgnoresCaseThenCodeUnits_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("sorted");
+    QTest::newRow("case is ignored")
+        << QStringList{"b.txt", "C.txt", "a.txt"} << QStringList{"a.txt", "b.txt", "C.txt"};
+    QTest::newRow("names equal but for case are ordered by code units")
+        << QStringList{"mail.eml", "MAIL.eml", "Mail.eml"}
+        << QStringList{"MAIL.eml", "Mail.eml", "mail.eml"};
+    QTest::newRow("accented letter sorts with its base letter")
+        << QStringList{"f", "é", "e"} << QStringList{"e", "é", "f"};
+}
+
+void tst_FileListRules::sortIgnoresCaseThenCodeUnits()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, sorted);
+    FolderListing::sortNames(names);
+    QCOMPARE(names, sorted);
+}
+
+void tst_FileListRules::resolveFolder_data()
+{
+    const QString current = QDir::currentPath();
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("root keeps its slash") << "/"
+                                          << "/";
+    QTest::newRow("doubled root is the root") << "//"
+                                              << "/";
+    QTest::newRow("trailing slash removed") << "/tmp/mail/"
+                                            << "/tmp/mail";
+    QTest::newRow("dot segments removed") << "/a/./b/../c"
+                                          << "/a/c";
+    QTest::newRow("doubled slash removed") << "/a//b"
+                                           << "/a/b";
+    QTest::newRow("relative from the current folder") << "sub" << current + "/sub";
+    QTest::newRow("square brackets are part of the name") << "[mail]" << current + "/[mail]";
+    QTest::newRow("absolute path in square brackets kept") << "/x/[mail]"
+                                                           << "/x/[mail]";
+    QTest::newRow("letter case kept") << "/Tmp/Mail"
+                                      << "/Tmp/Mail";
+}
+
+void tst_FileListRules::resolveFolder()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, folder);
+    QCOMPARE(PathRules::resolveFolder(value), folder);
+}
+
+void tst_FileListRules::fullNameHasOneSlash_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("fullName");
+    QTest::newRow("under the root") << "/"
+                                    << "/a.eml";
+    QTest::newRow("under a folder") << "/tmp/mail"
+                                    << "/tmp/mail/a.eml";
+}
+
+void tst_FileListRules::fullNameHasOneSlash()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, fullName);
+    QCOMPARE(PathRules::fullName(folder, QStringLiteral("a.eml")), fullName);
+}
+
+int main(int argc, char** argv)
+{
+    // A real collation, whatever locale the test is started under.
+    qputenv("LC_ALL", "fr_FR.UTF-8");
+    QCoreApplication app(argc, argv);
+    tst_FileListRules test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_filelist_rules.moc"
