@@ -200,3 +200,13 @@ void TStyleEngine::drawRadioIndicator(const QStyleOption* option, QPainter* pain
     }
     painter->restore();
 }
+
+int TStyleEngine::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                            QStyleHintReturn* returnData) const
+{
+    // Alt alone selects the menu bar, so the menus are reachable from the keyboard although
+    // their captions carry no accelerator.
+    if (hint == SH_MenuBar_AltKeyNavigation)
+        return 1;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}

@@ -158,7 +158,7 @@ void TestForm::maskFieldRule_data()
     QTest::newRow("empty field lists every file") << QString() << "*" << 4;
     QTest::newRow("initial text ends in two asterisks") << "*.*" << "*.**" << 3;
     QTest::newRow("text gets one asterisk") << "abc" << "abc*" << 2;
-    QTest::newRow("semicolon passed on unchanged") << "zeta;noext" << "zeta;noext*" << 2;
+    QTest::newRow("semicolon passed on unchanged") << "zeta*;noext" << "zeta*;noext*" << 2;
 }
 
 void TestForm::maskFieldRule()
