@@ -50,10 +50,14 @@ TJvDirectoryEdit::TJvDirectoryEdit(QWidget* parent) : QLineEdit(parent)
     m_button->setIconSize(QSize(16, 16));
     setTextMargins(0, 0, ButtonWidth, 0);
     placeButton();
-    // The press focuses the field first, so that AutoSelect selects its whole text.
+    // The press focuses the field first, so that AutoSelect selects its whole text. Qt hands
+    // the focus to the field itself, as a mouse focus, before the button sees the press.
     connect(m_button, &QToolButton::pressed, this, [this] {
         if (!hasFocus())
             setFocus(Qt::OtherFocusReason);
+        else if (m_focusedByPress && m_autoSelect)
+            selectAll();
+        m_focusedByPress = false;
     });
     connect(m_button, &QToolButton::clicked, this, &TJvDirectoryEdit::chooseFolder);
     // Changes made through QLineEdit itself (not through setText below) still notify.
@@ -150,6 +154,7 @@ void TJvDirectoryEdit::keyPressEvent(QKeyEvent* event)
 void TJvDirectoryEdit::focusInEvent(QFocusEvent* event)
 {
     QLineEdit::focusInEvent(event);
+    m_focusedByPress = event->reason() == Qt::MouseFocusReason;
     if (!m_autoSelect)
         return;
     switch (event->reason()) {
@@ -163,6 +168,12 @@ void TJvDirectoryEdit::focusInEvent(QFocusEvent* event)
         // A mouse click places the cursor; regaining the active window keeps the selection.
         break;
     }
+}
+
+void TJvDirectoryEdit::mousePressEvent(QMouseEvent* event)
+{
+    m_focusedByPress = false;
+    QLineEdit::mousePressEvent(event);
 }
 
 void TJvDirectoryEdit::resizeEvent(QResizeEvent* event)

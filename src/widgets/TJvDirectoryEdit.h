@@ -47,6 +47,7 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -63,4 +64,5 @@ private:
     bool m_autoSelect = true;
     bool m_multipleDirs = false;
     bool m_settingText = false;
+    bool m_focusedByPress = false;
 };
