@@ -1,8 +1,8 @@
 // A full automatic scan, offscreen, of a folder of generated e-mails holding duplicates, in each
 // of the three scan modes:  bench_scan [mails [duplicates [modes...]]]  (default 2000 200 0 1 2).
 
-#include "MailCorpus.h"
 #include "app/TForm1.h"
+#include "MailCorpus.h"
 #include "scan/ScanRun.h"
 #include "settings/SettingsHelpers.h"
 #include "support/DialogAnswerer.h"
@@ -20,8 +20,8 @@
 
 namespace {
 
-const QStringList kStems = {"facture", "reunion", "Re ", "LE projet", "commande", "vacances",
-                            "rapport", "budget",  "Noel", "agenda",   "contrat",  "photos"};
+const QStringList kStems = {"facture", "reunion", "Re ",  "LE projet", "commande", "vacances",
+                            "rapport", "budget",  "Noel", "agenda",    "contrat",  "photos"};
 
 void fillFolder(const QString& folder, int mails, int duplicates)
 {

@@ -3,9 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-EInOutError::EInOutError(int code) : Exception(messageForCode(code)), m_code(code)
-{
-}
+EInOutError::EInOutError(int code) : Exception(messageForCode(code)), m_code(code) {}
 
 QString EInOutError::messageForCode(int code)
 {

@@ -1,8 +1,8 @@
 #pragma once
 
+#include <exception>
 #include <QByteArray>
 #include <QString>
-#include <exception>
 
 // Base of every error twindrop raises: carries the French message shown to the user.
 class Exception : public std::exception {

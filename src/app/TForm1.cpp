@@ -146,13 +146,18 @@ void TForm1::buildActions()
     m_COMPARER = make(QStringLiteral("COMPARER"), QStringLiteral("COMPARER"), 4);
     m_CHARGE1 = make(QStringLiteral("CHARGE1"), QStringLiteral("CHARGE Mémo 1"), -1);
     m_CHARGE2 = make(QStringLiteral("CHARGE2"), QStringLiteral("CHARGE2"), -1);
-    m_INI_SAVE = make(QStringLiteral("INI_SAVE"), QStringLiteral("Enregistrer la configuration"), 2);
+    m_INI_SAVE =
+        make(QStringLiteral("INI_SAVE"), QStringLiteral("Enregistrer la configuration"), 2);
     m_FichierFileExit1 = make(QStringLiteral("FichierFileExit1"), QStringLiteral("&Quitter"), 9);
 
-    connect(m_COMPARER, &QAction::triggered, this, [this] { RunHandler([this] { COMPARERExecute(); }); });
-    connect(m_CHARGE1, &QAction::triggered, this, [this] { RunHandler([this] { CHARGE1Execute(); }); });
-    connect(m_CHARGE2, &QAction::triggered, this, [this] { RunHandler([this] { CHARGE2Execute(); }); });
-    connect(m_INI_SAVE, &QAction::triggered, this, [this] { RunHandler([this] { INI_SAVEExecute(); }); });
+    connect(m_COMPARER, &QAction::triggered, this,
+            [this] { RunHandler([this] { COMPARERExecute(); }); });
+    connect(m_CHARGE1, &QAction::triggered, this,
+            [this] { RunHandler([this] { CHARGE1Execute(); }); });
+    connect(m_CHARGE2, &QAction::triggered, this,
+            [this] { RunHandler([this] { CHARGE2Execute(); }); });
+    connect(m_INI_SAVE, &QAction::triggered, this,
+            [this] { RunHandler([this] { INI_SAVEExecute(); }); });
     connect(m_FichierFileExit1, &QAction::triggered, this,
             [this] { RunHandler([this] { FichierFileExit1Execute(); }); });
 }
@@ -203,13 +208,15 @@ void TForm1::buildMenus()
     connect(m_Explorerdossier2, &QAction::triggered, this,
             [this] { RunHandler([this] { Explorerdossier2Click(); }); });
     m_JvFileListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_JvFileListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        m_PopupMenu1->popup(m_JvFileListBox1->viewport()->mapToGlobal(pos));
-    });
+    connect(m_JvFileListBox1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) {
+                m_PopupMenu1->popup(m_JvFileListBox1->viewport()->mapToGlobal(pos));
+            });
 
     m_PopupMenu2 = new QMenu(this);
     m_PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    m_MenuItem5 = m_PopupMenu2->addAction(QIcon(ImageList16(6)), QStringLiteral("Ouvrir la corbeille"));
+    m_MenuItem5 =
+        m_PopupMenu2->addAction(QIcon(ImageList16(6)), QStringLiteral("Ouvrir la corbeille"));
     m_MenuItem5->setObjectName(QStringLiteral("MenuItem5"));
     connect(m_MenuItem5, &QAction::triggered, this,
             [this] { RunHandler([this] { OuvrirlacorbeilleClick(); }); });
@@ -309,8 +316,8 @@ void TForm1::buildControls()
     columnsLayout->addWidget(m_JvCaptionPanel2, 1);
 
     // Right column "Doublons traités".
-    m_JvCaptionPanel1 = captionPanel(QStringLiteral("JvCaptionPanel1"),
-                                     QStringLiteral("Doublons traités"));
+    m_JvCaptionPanel1 =
+        captionPanel(QStringLiteral("JvCaptionPanel1"), QStringLiteral("Doublons traités"));
     m_JvCaptionPanel1->setFixedWidth(185);
     QVBoxLayout* doublons = column(m_JvCaptionPanel1);
     QWidget* panel4 = panel(m_JvCaptionPanel1, QStringLiteral("Panel4"));
@@ -389,8 +396,10 @@ void TForm1::buildControls()
     panel2Layout->addStretch(1);
     clientLayout->addWidget(panel2);
 
-    connect(m_Edit1, &QLineEdit::textChanged, this, [this] { RunHandler([this] { Edit1Change(); }); });
-    connect(m_Button2, &QPushButton::clicked, this, [this] { RunHandler([this] { Button2Click(); }); });
+    connect(m_Edit1, &QLineEdit::textChanged, this,
+            [this] { RunHandler([this] { Edit1Change(); }); });
+    connect(m_Button2, &QPushButton::clicked, this,
+            [this] { RunHandler([this] { Button2Click(); }); });
     connect(m_JvDirectoryEdit1, &TJvDirectoryEdit::OnChange, this,
             [this] { RunHandler([this] { JvDirectoryEdit1Change(); }); });
     connect(m_JvFileListBox1, &TJvFileListBox::OnChange, this,

@@ -4,8 +4,8 @@
 #include "app/TForm1.h"
 #include "dialogs/MessageDialogs.h"
 #include "scan/ReferenceLoader.h"
-#include "scan/TMemo.h"
 #include "scan/TextCodec.h"
+#include "scan/TMemo.h"
 #include "shell/RecycleBin.h"
 #include "shell/SystemSound.h"
 #include "widgets/TGauge.h"
@@ -49,25 +49,26 @@ QString ScanRun::DuplicateQuestion(const QString& referenceName, const QString& 
 {
     const QString equals(40, QLatin1Char('='));
     const QString dashes(40, QLatin1Char('-'));
-    const QStringList lines{equals,
-                            QStringLiteral("D O U B L O N   T R O U V E !!! "),
-                            equals,
-                            QString(),
-                            QStringLiteral("Voulez vous le supprimer ?"),
-                            QString(),
-                            QStringLiteral("Ces 2 fichiers contiennent exactement le même texte"),
-                            QStringLiteral("Et la même présentation : mot pour mot, ligne pour ligne !"),
-                            QStringLiteral("Seul leur NOM est différent"),
-                            QString(),
-                            dashes,
-                            QString(),
-                            referenceName,
-                            QStringLiteral("&&"),
-                            candidateName,
-                            QString(),
-                            dashes,
-                            QString(),
-                            QStringLiteral("SUPPRIMER | GARDER | ANNULER")};
+    const QStringList lines{
+        equals,
+        QStringLiteral("D O U B L O N   T R O U V E !!! "),
+        equals,
+        QString(),
+        QStringLiteral("Voulez vous le supprimer ?"),
+        QString(),
+        QStringLiteral("Ces 2 fichiers contiennent exactement le même texte"),
+        QStringLiteral("Et la même présentation : mot pour mot, ligne pour ligne !"),
+        QStringLiteral("Seul leur NOM est différent"),
+        QString(),
+        dashes,
+        QString(),
+        referenceName,
+        QStringLiteral("&&"),
+        candidateName,
+        QString(),
+        dashes,
+        QString(),
+        QStringLiteral("SUPPRIMER | GARDER | ANNULER")};
     return lines.join(QStringLiteral("\r\n"));
 }
 
@@ -136,8 +137,8 @@ void ScanRun::COMPARERExecute()
     for (int i = 0; i < mainList->itemCount(); ++i)
         m_names.append(mainList->itemText(i));
     m_mainListChanged = false;
-    const QMetaObject::Connection watch = QObject::connect(
-        mainList, &TJvFileListBox::OnChange, mainList, [this] { checkMainList(); });
+    const QMetaObject::Connection watch = QObject::connect(mainList, &TJvFileListBox::OnChange,
+                                                           mainList, [this] { checkMainList(); });
 
     {
         auto cleanUp = qScopeGuard([&] {
@@ -251,12 +252,12 @@ bool ScanRun::moveToTrash(const QString& path)
     QString reason;
     if (SendToRecycleBin(path, &reason))
         return true;
-    ShowMessageDialog(QStringLiteral("Impossible de placer le fichier \"%1\" dans la corbeille.\r\n"
-                                     "%2\r\nLe fichier reste à sa place.")
-                          .arg(escapeAmpersands(path),
-                               escapeAmpersands(reason.isEmpty() ? QStringLiteral("Raison inconnue.")
-                                                                 : reason)),
-                      mtWarning, buttonBit(mbOK), 0, -1, -1, QString());
+    ShowMessageDialog(
+        QStringLiteral("Impossible de placer le fichier \"%1\" dans la corbeille.\r\n"
+                       "%2\r\nLe fichier reste à sa place.")
+            .arg(escapeAmpersands(path),
+                 escapeAmpersands(reason.isEmpty() ? QStringLiteral("Raison inconnue.") : reason)),
+        mtWarning, buttonBit(mbOK), 0, -1, -1, QString());
     return false;
 }
 
@@ -277,35 +278,45 @@ void ScanRun::listDuplicate(const QString& name)
     list->insertItem(row, name);
 }
 
+bool ScanRun::isDuplicate(int index)
+{
+    showCandidate(index);
+    const QString& path = m_candidatePaths[index];
+    // Gone since the list was read (an earlier pass of this scan may have moved it).
+    if (!QFileInfo(path).isFile() || isReference(path))
+        return false;
+    return TextsEqual(m_referenceText, loadCandidate(path));
+}
+
+void ScanRun::clearPanes()
+{
+    // For the eye only: the remaining candidates are still compared with the reference's text.
+    m_form.Memo2()->clearText();
+    m_form.Memo1()->clearText();
+}
+
 bool ScanRun::ManualPass()
 {
     bool result = true;
     const int n = int(m_candidatePaths.size());
     for (int i = n - 1; i >= 0; --i) {
-        const QString path = m_candidatePaths[i];
-        showCandidate(i);
-        // Gone since the list was read (an earlier pass of this scan may have moved it).
-        if (QFileInfo(path).isFile() && !isReference(path)) {
-            const QString text = loadCandidate(path);
-            if (TextsEqual(m_referenceText, text)) {
-                countDuplicate(MB_ICONEXCLAMATION);
-                const int answer =
-                    ShowMessageDialog(DuplicateQuestion(escapeAmpersands(m_form.windowTitle()),
-                                                        escapeAmpersands(m_candidateNames[i])),
-                                      mtConfirmation, mbYes | mbNo | mbCancel, 0, -1, -1, QString());
-                if (answer == mrYes) {
-                    if (moveToTrash(path)) {
-                        processMessages();
-                        m_form.Memo2()->clearText();
-                        m_form.Memo1()->clearText();
-                        listDuplicate(m_candidateNames[i]);
-                    }
-                } else if (answer == mrNo) {
-                    continue;
-                } else if (answer == mrCancel) {
-                    result = false;
-                    break;
+        if (isDuplicate(i)) {
+            countDuplicate(MB_ICONEXCLAMATION);
+            const int answer =
+                ShowMessageDialog(DuplicateQuestion(escapeAmpersands(m_form.windowTitle()),
+                                                    escapeAmpersands(m_candidateNames[i])),
+                                  mtConfirmation, mbYes | mbNo | mbCancel, 0, -1, -1, QString());
+            if (answer == mrYes) {
+                if (moveToTrash(m_candidatePaths[i])) {
+                    processMessages();
+                    clearPanes();
+                    listDuplicate(m_candidateNames[i]);
                 }
+            } else if (answer == mrNo) {
+                continue;
+            } else if (answer == mrCancel) {
+                result = false;
+                break;
             }
         }
         processMessages();
@@ -319,19 +330,13 @@ bool ScanRun::AutomaticPass()
 {
     const int n = int(m_candidatePaths.size());
     for (int i = n - 1; i >= 0; --i) {
-        const QString path = m_candidatePaths[i];
-        showCandidate(i);
-        if (QFileInfo(path).isFile() && !isReference(path)) {
-            const QString text = loadCandidate(path);
-            if (TextsEqual(m_referenceText, text)) {
-                countDuplicate(MB_ICONASTERISK);
-                // Listed once really moved: the list names only what is in the trash.
-                if (moveToTrash(path)) {
-                    listDuplicate(m_candidateNames[i]);
-                    processMessages();
-                    m_form.Memo2()->clearText();
-                    m_form.Memo1()->clearText();
-                }
+        if (isDuplicate(i)) {
+            countDuplicate(MB_ICONASTERISK);
+            // Listed once really moved: the list names only what is in the trash.
+            if (moveToTrash(m_candidatePaths[i])) {
+                listDuplicate(m_candidateNames[i]);
+                processMessages();
+                clearPanes();
             }
         }
         processMessages();

@@ -34,6 +34,10 @@ private:
     void processMessages();
     void takeCandidates();
     void showCandidate(int index);
+    // Selects candidate `index` for the eye, loads it into the candidate pane and tells whether
+    // its text equals the reference file's own.
+    bool isDuplicate(int index);
+    void clearPanes();
     QString loadCandidate(const QString& path);
     bool isReference(const QString& path) const;
     void countDuplicate(unsigned soundKind);

@@ -67,6 +67,22 @@ int FolderListing::excludedAttributes(FileKinds kinds)
     return ~bits & 0xA7;
 }
 
+QString FolderListing::entryName(const char* raw)
+{
+    const QString name = QFile::decodeName(raw);
+    if (QFile::encodeName(name) == raw)
+        return name;
+    // A name that does not decode cleanly is shown with each non-ASCII byte as a lone
+    // surrogate: such a text encodes to no file name at all, so opening or trashing it fails
+    // instead of reaching a file whose real name is the decoded text.
+    QString escaped;
+    for (const char* p = raw; *p; ++p) {
+        const auto byte = static_cast<unsigned char>(*p);
+        escaped += byte < 0x80 ? QChar(byte) : QChar(char16_t(0xDC00 + byte));
+    }
+    return escaped;
+}
+
 QStringList FolderListing::list(const QString& folder, const QStringList& patterns, FileKinds kinds)
 {
     const int excluded = excludedAttributes(kinds);
@@ -85,7 +101,7 @@ QStringList FolderListing::list(const QString& folder, const QStringList& patter
             const EntryKind kind = kindOf(dir.get(), entry);
             if (kind == EntryKind::Folder) {
                 if (withFolders)
-                    folders << QFile::decodeName(raw);
+                    folders << entryName(raw);
                 continue;
             }
             if (kind != EntryKind::File)
@@ -97,7 +113,7 @@ QStringList FolderListing::list(const QString& folder, const QStringList& patter
                 attributes = attrNormal;
             if (attributes & excluded)
                 continue;
-            const QString name = QFile::decodeName(raw);
+            const QString name = entryName(raw);
             if (!MaskMatcher::matchesAny(patterns, name.toUpper()))
                 continue;
             files << name;

@@ -30,6 +30,8 @@ public:
 
     // The user's locale ignoring case; names it finds equal are ordered by code units.
     static void sortNames(QStringList& names);
+    // The name of a folder entry as listed; one that does not decode cleanly names no file.
+    static QString entryName(const char* raw);
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(FolderListing::FileKinds)

@@ -28,8 +28,8 @@ int TSplitter::maximumControlHeight() const
         const QWidget* w = layout->itemAt(i)->widget();
         if (!w || w == m_above || w == m_control || w->isHidden())
             continue;
-        used += w->minimumHeight() == w->maximumHeight() ? w->height()
-                                                         : w->minimumSizeHint().height();
+        used +=
+            w->minimumHeight() == w->maximumHeight() ? w->height() : w->minimumSizeHint().height();
     }
     return parent->contentsRect().height() - used - m_minimum;
 }

@@ -139,7 +139,8 @@ void TestForm::menusAndActions()
     QVERIFY(f.chk_BEEP()->isCheckable());
     QVERIFY(f.chk_BEEP()->isChecked());
     QCOMPARE(f.chk_BEEP()->text(), QStringLiteral("Activer le BIP"));
-    for (QAction* a : {f.COMPARER(), f.CHARGE1(), f.CHARGE2(), f.INI_SAVE(), f.FichierFileExit1()}) {
+    for (QAction* a :
+         {f.COMPARER(), f.CHARGE1(), f.CHARGE2(), f.INI_SAVE(), f.FichierFileExit1()}) {
         QCOMPARE(a->property("category").toString(), QStringLiteral("Fichier"));
         QVERIFY(a->isEnabled());
         QVERIFY(a->shortcut().isEmpty());
@@ -156,9 +157,12 @@ void TestForm::maskFieldRule_data()
     QTest::addColumn<QString>("mask");
     QTest::addColumn<int>("listed");
     QTest::newRow("empty field lists every file") << QString() << "*" << 4;
-    QTest::newRow("initial text ends in two asterisks") << "*.*" << "*.**" << 3;
-    QTest::newRow("text gets one asterisk") << "abc" << "abc*" << 2;
-    QTest::newRow("semicolon passed on unchanged") << "zeta*;noext" << "zeta*;noext*" << 2;
+    QTest::newRow("initial text ends in two asterisks") << "*.*"
+                                                        << "*.**" << 3;
+    QTest::newRow("text gets one asterisk") << "abc"
+                                            << "abc*" << 2;
+    QTest::newRow("semicolon passed on unchanged") << "zeta*;noext"
+                                                   << "zeta*;noext*" << 2;
 }
 
 void TestForm::maskFieldRule()
@@ -212,7 +216,8 @@ void TestForm::popupShortcutsOnlyOnMainList()
 
     QTest::keyClick(target, Qt::Key_E, Qt::ControlModifier);
     if (acts)
-        QTRY_COMPARE(m_opener->requests(), QStringList{QUrl::fromLocalFile(m_mails->path()).toString()});
+        QTRY_COMPARE(m_opener->requests(),
+                     QStringList{QUrl::fromLocalFile(m_mails->path()).toString()});
     else
         QVERIFY(m_opener->requests().isEmpty());
 }

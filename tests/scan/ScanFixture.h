@@ -4,10 +4,10 @@
 #include "support/DialogAnswerer.h"
 #include "support/TempFolder.h"
 
+#include <memory>
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <memory>
 
 // A folder of mails, a trash of its own, a settings file pointing at the folder, and the main
 // window started on it.

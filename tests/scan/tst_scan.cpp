@@ -1,8 +1,8 @@
 #include "ScanFixture.h"
 
 #include "scan/ScanRun.h"
-#include "scan/TMemo.h"
 #include "scan/TextCodec.h"
+#include "scan/TMemo.h"
 #include "settings/SettingsHelpers.h"
 #include "shell/SystemSound.h"
 #include "widgets/TGauge.h"
@@ -126,7 +126,7 @@ void TestScan::exampleOfThreeFiles()
     TForm1& form = fx.start();
     fx.answers.press(Qt::Key_Return); // Comparer 3 fichiers ?
     if (!automatic)
-        fx.answers.press(Qt::Key_O); // the pass of a3 finds a1
+        fx.answers.press(Qt::Key_O);  // the pass of a3 finds a1
     fx.answers.press(Qt::Key_Return); // summary
     fx.scan();
 
@@ -151,11 +151,12 @@ void TestScan::manualAnswers_data()
     QTest::addColumn<int>("found");
     const QStringList all{"m1.txt", "m2.txt", "m3.txt"};
     // m3 is the first reference; its candidates are walked m2 then m1.
-    QTest::newRow("Oui moves both copies") << int(Qt::Key_O) << QStringList{"m3.txt"}
-                                           << QStringList{"m1.txt", "m2.txt"} << 2 << 2;
+    QTest::newRow("Oui moves both copies")
+        << int(Qt::Key_O) << QStringList{"m3.txt"} << QStringList{"m1.txt", "m2.txt"} << 2 << 2;
     QTest::newRow("Non keeps every copy and counts them")
         << int(Qt::Key_N) << all << QStringList{} << 6 << 6;
-    QTest::newRow("Annuler ends the scan at once") << int(Qt::Key_Escape) << all << QStringList{} << 1 << 1;
+    QTest::newRow("Annuler ends the scan at once")
+        << int(Qt::Key_Escape) << all << QStringList{} << 1 << 1;
 }
 
 void TestScan::manualAnswers()
@@ -385,10 +386,11 @@ void TestScan::referenceLoadFailureReportedAndScanGoesOn()
     fx.answers.press(Qt::Key_Return).press(Qt::Key_Return).press(Qt::Key_Return);
     fx.scan();
     QCOMPARE(fx.answers.texts().size(), 3);
-    QVERIFY2(fx.answers.texts()[1].startsWith(
-                 "ERREUR 346 COMPARERExecute : Appel de Charge1\r\nImpossible d'ouvrir le fichier \"" +
-                 big + "\". "),
-             qPrintable(fx.answers.texts()[1]));
+    QVERIFY2(
+        fx.answers.texts()[1].startsWith(
+            "ERREUR 346 COMPARERExecute : Appel de Charge1\r\nImpossible d'ouvrir le fichier \"" +
+            big + "\". "),
+        qPrintable(fx.answers.texts()[1]));
     QCOMPARE(fx.answers.captions()[1], QStringLiteral("tst_scan"));
     // The scan went on: u2's pass moved u1.
     QCOMPARE(fx.filesInFolder(), (QStringList{"u2.txt", "zz.txt"}));
@@ -407,13 +409,17 @@ void TestScan::trashFailureReportedAndFileKept()
     qputenv("XDG_DATA_HOME", QFile::encodeName(plain + "/data"));
     TForm1& form = fx.start();
     // Each file in turn finds the other: two failures, each told.
-    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return).press(Qt::Key_Return).press(Qt::Key_Return);
+    fx.answers.press(Qt::Key_Return)
+        .press(Qt::Key_Return)
+        .press(Qt::Key_Return)
+        .press(Qt::Key_Return);
     fx.scan();
     QCOMPARE(fx.filesInFolder(), (QStringList{"v1.txt", "v2.txt"}));
     QVERIFY(fx.duplicatesListed().isEmpty());
     QCOMPARE(form.DuplicateCount, 2);
     QCOMPARE(fx.answers.texts().size(), 4);
-    QVERIFY2(fx.answers.texts()[1].contains(fx.folder() + "/v1.txt"), qPrintable(fx.answers.texts()[1]));
+    QVERIFY2(fx.answers.texts()[1].contains(fx.folder() + "/v1.txt"),
+             qPrintable(fx.answers.texts()[1]));
     QVERIFY(fx.answers.texts()[1].contains(QStringLiteral("corbeille")));
     QCOMPARE(withoutTime(fx.answers.texts().last()), summary(2, 2));
 }
@@ -531,9 +537,10 @@ void TestScan::randomFolders()
     QMap<QString, QString> textOf; // name -> decoded text, for checking
     const int groups = 2 + int(rng.bounded(4));
     for (int g = 0; g < groups; ++g) {
-        const QString base = QStringLiteral("From: g%1@example.org\r\nSubject: Été %1\r\n\r\nCorps %2\r\n")
-                                 .arg(g)
-                                 .arg(rng.bounded(1000));
+        const QString base =
+            QStringLiteral("From: g%1@example.org\r\nSubject: Été %1\r\n\r\nCorps %2\r\n")
+                .arg(g)
+                .arg(rng.bounded(1000));
         const int copies = 1 + int(rng.bounded(4));
         for (int c = 0; c < copies + 2; ++c) {
             QString text = base;

@@ -351,7 +351,8 @@ void tst_FileList::undecodableNameIsListed()
     TJvFileListBox list;
     list.setDirectory(folder.path());
     QCOMPARE(list.itemCount(), 1);
-    QCOMPARE(list.itemText(0), QString::fromUtf8("bad\xef\xbf\xbd.txt"));
+    // Shown with its bad byte as a lone surrogate, which names no file.
+    QCOMPARE(list.itemText(0), QStringLiteral("bad") + QChar(char16_t(0xDCFF)) + ".txt");
     // Removal by decoded name cannot reach it.
     QCOMPARE(::unlink(raw.constData()), 0);
 }
