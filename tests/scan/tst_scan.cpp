@@ -144,7 +144,7 @@ void TestScan::exampleOfThreeFiles()
 
 void TestScan::manualAnswers_data()
 {
-    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("answer");
     QTest::addColumn<QStringList>("remaining");
     QTest::addColumn<QStringList>("listed");
     QTest::addColumn<int>("questions");
@@ -152,16 +152,17 @@ void TestScan::manualAnswers_data()
     const QStringList all{"m1.txt", "m2.txt", "m3.txt"};
     // m3 is the first reference; its candidates are walked m2 then m1.
     QTest::newRow("Oui moves both copies")
-        << int(Qt::Key_O) << QStringList{"m3.txt"} << QStringList{"m1.txt", "m2.txt"} << 2 << 2;
-    QTest::newRow("Non keeps every copy and counts them")
-        << int(Qt::Key_N) << all << QStringList{} << 6 << 6;
-    QTest::newRow("Annuler ends the scan at once")
-        << int(Qt::Key_Escape) << all << QStringList{} << 1 << 1;
+        << "o" << QStringList{"m3.txt"} << QStringList{"m1.txt", "m2.txt"} << 2 << 2;
+    QTest::newRow("Non keeps every copy and counts them") << "n" << all << QStringList{} << 6 << 6;
+    QTest::newRow("Annuler ends the scan at once") << "Annuler" << all << QStringList{} << 1 << 1;
+    QTest::newRow("Escape ends the scan at once") << "Escape" << all << QStringList{} << 1 << 1;
+    QTest::newRow("the close box ends the scan at once")
+        << "close box" << all << QStringList{} << 1 << 1;
 }
 
 void TestScan::manualAnswers()
 {
-    QFETCH(int, key);
+    QFETCH(QString, answer);
     QFETCH(QStringList, remaining);
     QFETCH(QStringList, listed);
     QFETCH(int, questions);
@@ -171,8 +172,16 @@ void TestScan::manualAnswers()
         fx.write(name, kMail);
     TForm1& form = fx.start();
     fx.answers.press(Qt::Key_Return);
-    for (int i = 0; i < questions; ++i)
-        fx.answers.press(Qt::Key(key));
+    for (int i = 0; i < questions; ++i) {
+        if (answer == "Annuler")
+            fx.answers.click(answer);
+        else if (answer == "Escape")
+            fx.answers.press(Qt::Key_Escape);
+        else if (answer == "close box")
+            fx.answers.closeBox();
+        else
+            fx.answers.type(answer.at(0).toLatin1());
+    }
     fx.answers.press(Qt::Key_Return);
     fx.scan();
 

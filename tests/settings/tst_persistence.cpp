@@ -252,8 +252,8 @@ void TestPersistence::heightsAreBounded()
 
 void TestPersistence::unwritableFileReportedAndWindowStillCloses()
 {
-    // A folder in the settings file's place: no write can replace it, whoever runs the test.
-    QVERIFY(QDir(m_home->path()).mkdir(QStringLiteral("twindrop.INI")));
+    write("[OPTIONS]\nDOSSIER=" + m_mails->path().toUtf8() + "\n");
+    QVERIFY(QFile::setPermissions(iniPath(), QFile::ReadOwner | QFile::ReadGroup));
     TForm1& form = start();
     DialogAnswerer answers;
     answers.press(Qt::Key_Return);
