@@ -99,8 +99,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(ApplicationTitle());
     setFont(tahoma(11));
-    QPalette pal = palette();
-    setPalette(pal);
 
     m_scan = new ScanRun(*this);
     m_loader = new ReferenceLoader(*this);
