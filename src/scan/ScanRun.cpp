@@ -161,6 +161,7 @@ void ScanRun::COMPARERExecute()
                 if (m_form.loader()->CHARGE1Execute()) {
                     // Read back at once, before any other handler can change the pane.
                     m_referenceText = m_form.Memo1()->text();
+                    m_referenceCanonical = QFileInfo(m_referencePath).canonicalFilePath();
                     m_haveReference = true;
                 }
             } catch (const Exception& e) {
@@ -230,7 +231,7 @@ bool ScanRun::isReference(const QString& path) const
         return true;
     // A link to the reference (or the reference a link to it) is the same file, not a copy.
     const QString canonical = QFileInfo(path).canonicalFilePath();
-    return !canonical.isEmpty() && canonical == QFileInfo(m_referencePath).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == m_referenceCanonical;
 }
 
 QString ScanRun::loadCandidate(const QString& path)

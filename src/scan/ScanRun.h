@@ -54,6 +54,8 @@ private:
     // The current reference, read from its own file for this reference.
     bool m_haveReference = false;
     QString m_referencePath;
+    // Resolved once per reference rather than for every candidate.
+    QString m_referenceCanonical;
     QString m_referenceText;
     // The current reference's candidates (full paths) and their names in the candidate list.
     QStringList m_candidatePaths;
