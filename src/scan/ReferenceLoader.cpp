@@ -3,9 +3,9 @@
 #include "app/TForm1.h"
 #include "scan/CandidatePrefix.h"
 #include "scan/TMemo.h"
+#include "widgets/PathRules.h"
 #include "widgets/TJvFileListBox.h"
 
-#include <QFileInfo>
 
 ReferenceLoader::ReferenceLoader(TForm1& form) : m_form(form) {}
 
@@ -21,7 +21,7 @@ bool ReferenceLoader::CHARGE1Execute()
     if (fileName.isEmpty())
         return false;
     // Links are followed; a folder or a file gone since the list was read is no reference.
-    if (!QFileInfo(fileName).isFile())
+    if (!PathRules::isRegularFile(fileName))
         return false;
     m_form.Memo1()->LoadFromFile(fileName);
     return true;

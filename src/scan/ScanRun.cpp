@@ -9,6 +9,7 @@
 #include "shell/RecycleBin.h"
 #include "shell/SystemSound.h"
 #include "widgets/TGauge.h"
+#include "widgets/PathRules.h"
 #include "widgets/TJvFileListBox.h"
 
 #include <QAction>
@@ -16,7 +17,6 @@
 #include <QCollator>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -161,7 +161,7 @@ void ScanRun::COMPARERExecute()
                 if (m_form.loader()->CHARGE1Execute()) {
                     // Read back at once, before any other handler can change the pane.
                     m_referenceText = m_form.Memo1()->text();
-                    m_referenceCanonical = QFileInfo(m_referencePath).canonicalFilePath();
+                    m_referenceCanonical = PathRules::realPath(m_referencePath);
                     m_haveReference = true;
                 }
             } catch (const Exception& e) {
@@ -230,7 +230,7 @@ bool ScanRun::isReference(const QString& path) const
     if (path == m_referencePath)
         return true;
     // A link to the reference (or the reference a link to it) is the same file, not a copy.
-    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QByteArray canonical = PathRules::realPath(path);
     return !canonical.isEmpty() && canonical == m_referenceCanonical;
 }
 
@@ -284,7 +284,7 @@ bool ScanRun::isDuplicate(int index)
     showCandidate(index);
     const QString& path = m_candidatePaths[index];
     // Gone since the list was read (an earlier pass of this scan may have moved it).
-    if (!QFileInfo(path).isFile() || isReference(path))
+    if (!PathRules::isRegularFile(path) || isReference(path))
         return false;
     return TextsEqual(m_referenceText, loadCandidate(path));
 }

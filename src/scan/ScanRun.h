@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -55,7 +56,7 @@ private:
     bool m_haveReference = false;
     QString m_referencePath;
     // Resolved once per reference rather than for every candidate.
-    QString m_referenceCanonical;
+    QByteArray m_referenceCanonical;
     QString m_referenceText;
     // The current reference's candidates (full paths) and their names in the candidate list.
     QStringList m_candidatePaths;

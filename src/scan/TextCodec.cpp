@@ -3,6 +3,7 @@
 #include "app/EFOpenError.h"
 #include "app/EInOutError.h"
 #include "app/EOutOfMemory.h"
+#include "widgets/PathRules.h"
 
 #include <QFile>
 
@@ -318,10 +319,9 @@ QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path)
 QByteArray ReadFileBytes(const QString& path)
 {
     try {
-        const QByteArray name = QFile::encodeName(path);
-        // A name that the file system encoding cannot carry, or one with a NUL in it, would open
-        // some other file.
-        if (name.contains('\0') || QFile::decodeName(name) != path)
+        QByteArray name;
+        // A text that names no file must not be bent into one that names another.
+        if (!PathRules::encodePath(path, name) || name.isEmpty())
             throwOpenError(
                 path, QStringLiteral("Le nom du fichier ne peut pas être codé pour le système."));
         struct stat info;

@@ -1,6 +1,7 @@
 #include "widgets/FolderListing.h"
 
 #include "widgets/MaskMatcher.h"
+#include "widgets/PathRules.h"
 
 #include <QCollator>
 #include <QFile>
@@ -69,18 +70,7 @@ int FolderListing::excludedAttributes(FileKinds kinds)
 
 QString FolderListing::entryName(const char* raw)
 {
-    const QString name = QFile::decodeName(raw);
-    if (QFile::encodeName(name) == raw)
-        return name;
-    // A name that does not decode cleanly is shown with each non-ASCII byte as a lone
-    // surrogate: such a text encodes to no file name at all, so opening or trashing it fails
-    // instead of reaching a file whose real name is the decoded text.
-    QString escaped;
-    for (const char* p = raw; *p; ++p) {
-        const auto byte = static_cast<unsigned char>(*p);
-        escaped += byte < 0x80 ? QChar(byte) : QChar(char16_t(0xDC00 + byte));
-    }
-    return escaped;
+    return PathRules::decodeName(QByteArray(raw));
 }
 
 QStringList FolderListing::list(const QString& folder, const QStringList& patterns, FileKinds kinds)
@@ -92,7 +82,7 @@ QStringList FolderListing::list(const QString& folder, const QStringList& patter
 
     QStringList folders;
     QStringList files;
-    std::unique_ptr<DIR, DirCloser> dir(opendir(QFile::encodeName(folder).constData()));
+    std::unique_ptr<DIR, DirCloser> dir(opendir(PathRules::localPath(folder).constData()));
     if (dir) {
         while (const dirent* entry = readdir(dir.get())) {
             const char* raw = entry->d_name;

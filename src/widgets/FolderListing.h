@@ -30,7 +30,7 @@ public:
 
     // The user's locale ignoring case; names it finds equal are ordered by code units.
     static void sortNames(QStringList& names);
-    // The name of a folder entry as listed; one that does not decode cleanly names no file.
+    // The name of a folder entry as listed (PathRules::decodeName).
     static QString entryName(const char* raw);
 };
 

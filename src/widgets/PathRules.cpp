@@ -1,6 +1,11 @@
 #include "widgets/PathRules.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
 
 QString PathRules::resolveFolder(const QString& value)
 {
@@ -14,4 +19,77 @@ QString PathRules::fullName(const QString& folder, const QString& name)
     if (folder.endsWith(QLatin1Char('/')))
         return folder + name;
     return folder + QLatin1Char('/') + name;
+}
+
+QString PathRules::decodeName(const QByteArray& raw)
+{
+    const QString name = QFile::decodeName(raw);
+    if (QFile::encodeName(name) == raw)
+        return name;
+    QString escaped;
+    escaped.reserve(raw.size());
+    for (const char c : raw) {
+        const auto byte = static_cast<unsigned char>(c);
+        escaped += byte < 0x80 ? QChar(byte) : QChar(char16_t(0xDC00 + byte));
+    }
+    return escaped;
+}
+
+bool PathRules::encodePath(const QString& path, QByteArray& out)
+{
+    out.clear();
+    const qsizetype size = path.size();
+    QByteArray bytes;
+    bytes.reserve(size);
+    qsizetype runStart = 0;
+    auto flushRun = [&](qsizetype end) {
+        if (end > runStart)
+            bytes += QStringView(path).sliced(runStart, end - runStart).toUtf8();
+    };
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = path.at(i).unicode();
+        if (c == 0)
+            return false;
+        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(path.at(i + 1).unicode())) {
+            ++i;
+            continue;
+        }
+        if (!QChar::isSurrogate(c))
+            continue;
+        if (c < 0xDC80 || c > 0xDCFF)
+            return false;
+        flushRun(i);
+        bytes += char(c - 0xDC00);
+        runStart = i + 1;
+    }
+    flushRun(size);
+    out = std::move(bytes);
+    return true;
+}
+
+QByteArray PathRules::localPath(const QString& path)
+{
+    QByteArray bytes;
+    encodePath(path, bytes);
+    return bytes;
+}
+
+bool PathRules::isRegularFile(const QString& path)
+{
+    const QByteArray local = localPath(path);
+    struct stat info;
+    return !local.isEmpty() && ::stat(local.constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+QByteArray PathRules::realPath(const QString& path)
+{
+    const QByteArray local = localPath(path);
+    if (local.isEmpty())
+        return QByteArray();
+    char* resolved = ::realpath(local.constData(), nullptr);
+    if (!resolved)
+        return QByteArray();
+    QByteArray result(resolved);
+    std::free(resolved);
+    return result;
 }

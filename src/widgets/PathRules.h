@@ -1,9 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
-// How a folder typed or chosen by the user becomes the listed folder, and how a listed name
-// becomes a full path.
+// How a folder typed or chosen by the user becomes the listed folder, how a listed name becomes a
+// full path, and how names and paths pass between the file system's bytes and the texts shown.
 class PathRules {
 public:
     // Absolute and clean ("/" stays "/", no trailing "/" otherwise); a relative path is taken
@@ -11,4 +12,21 @@ public:
     static QString resolveFolder(const QString& value);
     // folder + "/" + name, with a single "/" under "/".
     static QString fullName(const QString& folder, const QString& name);
+
+    // The text of a name as the file system holds it. A name that is not valid UTF-8 keeps each
+    // of its bytes from 0x80 up as the lone surrogate U+DC80..U+DCFF, so that it is still shown
+    // and converts back to exactly its own bytes.
+    static QString decodeName(const QByteArray& raw);
+    // The bytes a text names on the file system: UTF-8, except that U+DC80..U+DCFF stand for the
+    // byte of the same low value. False, and out left empty, for a text that names no file: a NUL
+    // or any other lone surrogate in it.
+    static bool encodePath(const QString& path, QByteArray& out);
+    // encodePath's bytes, or an empty array for a text that names no file (no call on an empty
+    // path reaches a file).
+    static QByteArray localPath(const QString& path);
+
+    // Whether the path names a regular file, links followed; never opens it.
+    static bool isRegularFile(const QString& path);
+    // The path with every link resolved, empty when it cannot be resolved.
+    static QByteArray realPath(const QString& path);
 };

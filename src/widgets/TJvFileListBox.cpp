@@ -154,7 +154,7 @@ private:
 // the listing reads the folder by its full path.
 void makeCurrent(const QString& folder)
 {
-    [[maybe_unused]] const int ignored = ::chdir(QFile::encodeName(folder).constData());
+    [[maybe_unused]] const int ignored = ::chdir(PathRules::localPath(folder).constData());
 }
 
 } // namespace
@@ -178,7 +178,7 @@ void TJvFileListBox::setDirectory(const QString& directory)
         return;
     const QString folder = PathRules::resolveFolder(directory);
     if (folder != m_directory) {
-        if (::chdir(QFile::encodeName(folder).constData()) != 0)
+        if (::chdir(PathRules::localPath(folder).constData()) != 0)
             throw EInOutError(EInOutError::codeFromErrno(errno, true));
         m_directory = folder;
         reRead();
