@@ -4,6 +4,7 @@
 #include "app/EListError.h"
 #include "app/EOutOfResources.h"
 #include "app/EStringListError.h"
+#include "widgets/FileListModel.h"
 #include "widgets/MaskMatcher.h"
 #include "widgets/PathRules.h"
 
@@ -31,7 +32,6 @@ constexpr int TextLeftPlain = 2;
 constexpr int HighlightMargin = 2;
 constexpr qint64 TypeAheadResetMs = 500;
 constexpr int BusyCursorFromIndex = 100;
-constexpr int IconNumberRole = Qt::UserRole + 1;
 
 // One icon per MIME type for the whole process, like the platform's shared small-icon list.
 struct IconCache {
@@ -160,8 +160,9 @@ void makeCurrent(const QString& folder)
 } // namespace
 
 TJvFileListBox::TJvFileListBox(QWidget* parent)
-    : QListWidget(parent), m_directory(QDir::currentPath())
+    : QListView(parent), m_model(new FileListModel(this)), m_directory(QDir::currentPath())
 {
+    setModel(m_model);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
@@ -217,21 +218,28 @@ void TJvFileListBox::setForceFileExtensions(bool force)
 
 void TJvFileListBox::reRead()
 {
+    ++m_readCount;
     makeCurrent(m_directory);
-    clear();
+    m_model->clear();
     BusyCursor busy;
-    const QStringList names =
+    QStringList names =
         FolderListing::list(m_directory, MaskMatcher::splitMask(m_mask), m_fileType);
-    for (const QString& name : names) {
-        try {
-            addItem(new QListWidgetItem(name));
-        } catch (const std::bad_alloc&) {
-            throw EOutOfResources(QStringLiteral("Impossible d'insérer une ligne"));
-        }
-        if (count() - 1 == BusyCursorFromIndex)
-            busy.start();
+    if (names.size() > BusyCursorFromIndex)
+        busy.start();
+    try {
+        m_model->setNames(names);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfResources(QStringLiteral("Impossible d'insérer une ligne"));
     }
     busy.restore();
+    notifyChange();
+}
+
+void TJvFileListBox::showListing(const QString& mask, const QStringList& names,
+                                 const QList<int>& rows)
+{
+    m_mask = mask;
+    m_model->setRows(names, rows);
     notifyChange();
 }
 
@@ -243,7 +251,7 @@ void TJvFileListBox::notifyChange()
 
 void TJvFileListBox::checkIndex(int index, bool listError) const
 {
-    if (index >= 0 && index < count())
+    if (index >= 0 && index < itemCount())
         return;
     const QString message = QStringLiteral("Index de liste hors limites (%1)").arg(index);
     if (listError)
@@ -254,20 +262,18 @@ void TJvFileListBox::checkIndex(int index, bool listError) const
 QString TJvFileListBox::itemText(int index) const
 {
     checkIndex(index, false);
-    return item(index)->text();
+    return m_model->name(index);
 }
 
 int TJvFileListBox::itemIconNumber(int index) const
 {
     checkIndex(index, false);
-    QListWidgetItem* entry = item(index);
-    const QVariant stored = entry->data(IconNumberRole);
-    if (stored.isValid())
-        return stored.toInt();
+    const int stored = m_model->iconNumber(index);
+    if (stored >= 0)
+        return stored;
     // Looked up on first need so that a re-read never waits for icons.
-    const int number = iconNumberForName(entry->text());
-    const QSignalBlocker blocker(model());
-    entry->setData(IconNumberRole, number);
+    const int number = iconNumberForName(m_model->name(index));
+    m_model->setIconNumber(index, number);
     return number;
 }
 
@@ -284,7 +290,7 @@ void TJvFileListBox::setItemIndex(int index)
     if (index == currentRow())
         return;
     const QSignalBlocker blocker(this);
-    setCurrentRow(index >= 0 && index < count() ? index : -1);
+    setCurrentRow(index >= 0 && index < itemCount() ? index : -1);
 }
 
 bool TJvFileListBox::isItemSelected(int index) const
@@ -305,8 +311,8 @@ void TJvFileListBox::DeleteSelected()
     if (row < 0)
         return;
     const QSignalBlocker blocker(this);
-    delete takeItem(row);
     setCurrentRow(-1);
+    m_model->removeAt(row);
 }
 
 QString TJvFileListBox::fileName() const
@@ -314,7 +320,33 @@ QString TJvFileListBox::fileName() const
     const int row = currentRow();
     if (row < 0)
         return QString();
-    return PathRules::fullName(m_directory, item(row)->text());
+    return PathRules::fullName(m_directory, m_model->name(row));
+}
+
+int TJvFileListBox::itemCount() const
+{
+    return m_model->count();
+}
+
+QRect TJvFileListBox::itemRect(int index) const
+{
+    return visualRect(m_model->index(index, 0));
+}
+
+int TJvFileListBox::currentRow() const
+{
+    return currentIndex().row();
+}
+
+void TJvFileListBox::setCurrentRow(int row)
+{
+    const QModelIndex index = m_model->index(row, 0);
+    if (!index.isValid()) {
+        clearSelection();
+        setCurrentIndex(QModelIndex());
+        return;
+    }
+    setCurrentIndex(index);
 }
 
 void TJvFileListBox::setShowGlyphs(bool show)
@@ -358,7 +390,7 @@ void TJvFileListBox::mouseMoveEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    QListWidget::mouseMoveEvent(event);
+    QListView::mouseMoveEvent(event);
 }
 
 void TJvFileListBox::mouseReleaseEvent(QMouseEvent* event)
@@ -430,14 +462,14 @@ void TJvFileListBox::typeAhead(QKeyEvent* event)
     int target = -1;
     if (event->key() == Qt::Key_Backspace) {
         m_prefix.chop(1);
-        if (m_prefix.isEmpty() && count() > 0)
+        if (m_prefix.isEmpty() && itemCount() > 0)
             target = 0;
     } else {
         m_prefix += event->text();
     }
     if (!m_prefix.isEmpty()) {
-        for (int i = 0; i < count(); ++i) {
-            if (item(i)->text().startsWith(m_prefix, Qt::CaseInsensitive)) {
+        for (int i = 0; i < itemCount(); ++i) {
+            if (m_model->name(i).startsWith(m_prefix, Qt::CaseInsensitive)) {
                 target = i;
                 break;
             }
@@ -458,7 +490,7 @@ void TJvFileListBox::focusInEvent(QFocusEvent* event)
 
 void TJvFileListBox::changeEvent(QEvent* event)
 {
-    QListWidget::changeEvent(event);
+    QListView::changeEvent(event);
     if (event->type() == QEvent::FontChange)
         scheduleDelayedItemsLayout();
 }

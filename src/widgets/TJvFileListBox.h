@@ -4,7 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QIcon>
-#include <QListWidget>
+#include <QListView>
 #include <QString>
 
 #include <functional>
@@ -12,7 +12,9 @@
 // The files of one folder whose names match a ";"-separated mask, sorted by the user's locale
 // ignoring case. Both the display and the scan's working list: removing an item never touches
 // the file. Usable (and filled from the process's current folder) as soon as it is constructed.
-class TJvFileListBox : public QListWidget {
+class FileListModel;
+
+class TJvFileListBox : public QListView {
     Q_OBJECT
 public:
     explicit TJvFileListBox(QWidget* parent = nullptr);
@@ -25,6 +27,8 @@ public:
     void setMask(const QString& mask);
     // Re-reads the folder with the current mask, then OnChange.
     void Update();
+    // How many re-reads have started, those that failed included.
+    quint64 readCount() const { return m_readCount; }
 
     FolderListing::FileKinds fileType() const { return m_fileType; }
     void setFileType(FolderListing::FileKinds kinds);
@@ -32,13 +36,15 @@ public:
     bool forceFileExtensions() const { return m_forceFileExtensions; }
     void setForceFileExtensions(bool force);
 
-    int itemCount() const { return count(); }
+    int itemCount() const;
     // Raises EStringListError for an index outside the items.
     QString itemText(int index) const;
     // Index of the item's MIME-type icon in iconForNumber(); raises EStringListError.
     int itemIconNumber(int index) const;
     static QIcon iconForNumber(int number);
     int itemIndex() const { return currentRow(); }
+    // Where an item is drawn, in viewport coordinates.
+    QRect itemRect(int index) const;
     // Selects without any event; -1 selects nothing.
     void setItemIndex(int index);
     bool isItemSelected(int index) const;
@@ -46,6 +52,10 @@ public:
     void DeleteSelected();
     // Full path of the selected file; empty when nothing is selected.
     QString fileName() const;
+
+    // Shows names[rows...] of the folder's sorted listing, as a re-read with mask would, without
+    // reading the folder again; then OnChange. The names are shared, not copied.
+    void showListing(const QString& mask, const QStringList& names, const QList<int>& rows);
 
     bool showGlyphs() const { return m_showGlyphs; }
     void setShowGlyphs(bool show);
@@ -74,7 +84,10 @@ private:
     void userSelected(int row);
     void typeAhead(QKeyEvent* event);
     void checkIndex(int index, bool listError) const;
+    int currentRow() const;
+    void setCurrentRow(int row);
 
+    FileListModel* m_model = nullptr;
     QString m_directory;
     QString m_mask = QStringLiteral("*.*");
     FolderListing::FileKinds m_fileType = FolderListing::ftNormal;
@@ -82,6 +95,7 @@ private:
     bool m_showGlyphs = false;
     int m_tag = 0;
     int m_lastNotifiedIndex = -1;
+    quint64 m_readCount = 0;
     QString m_prefix;
     qint64 m_lastTypeAheadKey = 0;
     bool m_typedBefore = false;

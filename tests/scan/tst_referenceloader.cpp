@@ -21,7 +21,7 @@ void userSelects(TJvFileListBox* list, const QString& name)
     for (int i = 0; i < list->itemCount(); ++i) {
         if (list->itemText(i) == name) {
             QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualItemRect(list->item(i)).center());
+                              list->itemRect(i).center());
             return;
         }
     }

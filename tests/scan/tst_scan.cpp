@@ -461,7 +461,7 @@ void TestScan::clickOnCandidateDuringScanDoesNotChangeReference()
         for (int i = 0; i < list->itemCount(); ++i) {
             if (list->itemText(i) == "x1.txt")
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                  list->visualItemRect(list->item(i)).center());
+                                  list->itemRect(i).center());
         }
         form.Memo1()->setPlainText(QStringLiteral("edited"));
     });
