@@ -3,12 +3,13 @@
 #include "app/Exception.h"
 #include "app/TForm1.h"
 #include "dialogs/MessageDialogs.h"
-#include "scan/ReferenceLoader.h"
+#include "scan/CandidatePrefix.h"
 #include "scan/TextCodec.h"
 #include "scan/TMemo.h"
 #include "shell/RecycleBin.h"
 #include "shell/SystemSound.h"
 #include "widgets/TGauge.h"
+#include "widgets/MaskMatcher.h"
 #include "widgets/PathRules.h"
 #include "widgets/TJvFileListBox.h"
 
@@ -24,11 +25,8 @@
 namespace {
 
 const QString kStop = QStringLiteral("STOP");
-
-QString joinPath(const QString& folder, const QString& name)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
+// The window is brought up to date at most this often while the scan does not wait.
+constexpr qint64 kShowEveryMs = 33;
 
 // The dialog takes "&" for an accelerator mark: a name shows as it is written.
 QString escapeAmpersands(QString text)
@@ -38,7 +36,10 @@ QString escapeAmpersands(QString text)
 
 } // namespace
 
-ScanRun::ScanRun(TForm1& form) : m_form(form) {}
+ScanRun::ScanRun(TForm1& form) : m_form(form)
+{
+    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+}
 
 bool ScanRun::isRunning() const
 {
@@ -83,21 +84,26 @@ QString ScanRun::FormatElapsed(qint64 milliseconds)
 
 void ScanRun::processMessages()
 {
+    show(false);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    checkMainList();
 }
 
-bool ScanRun::stopTest() const
+bool ScanRun::stopTest()
 {
+    checkMainList();
     return m_form.StopRequested || m_mainListChanged;
 }
 
 void ScanRun::checkMainList()
 {
-    // A re-read of the main list under the running loop (new mask, refresh, new folder) makes its
-    // indices stale: the scan then ends at its next stop test rather than touch a wrong file.
-    if (m_mainListChanged)
-        return;
+    // A re-read of the main list under the running loop (new mask, refresh, new folder, even one
+    // that failed half-way) makes its indices stale: the scan then ends at its next stop test
+    // rather than touch a wrong file.
     TJvFileListBox* list = m_form.JvFileListBox1();
+    if (m_mainListChanged || list->readCount() == m_mainListReads)
+        return;
+    m_mainListReads = list->readCount();
     if (list->directory() != m_folder || list->itemCount() != m_names.size()) {
         m_mainListChanged = true;
         return;
@@ -107,6 +113,84 @@ void ScanRun::checkMainList()
             m_mainListChanged = true;
             return;
         }
+    }
+}
+
+void ScanRun::showNow()
+{
+    show(true);
+}
+
+void ScanRun::show(bool now)
+{
+    if (!now && m_sinceShown.isValid() && m_sinceShown.elapsed() < kShowEveryMs)
+        return;
+    m_sinceShown.start();
+    m_form.setStatusText(3, QString::number(m_form.DuplicateCount));
+    if (!m_caption.isNull() && m_form.windowTitle() != m_caption)
+        m_form.setWindowTitle(m_caption);
+    if (m_position < 0)
+        return;
+    m_form.gauge1()->setProgress(m_position + 1);
+    m_form.setStatusText(2, QString::number(m_position));
+    TJvFileListBox* mainList = m_form.JvFileListBox1();
+    if (!m_mainListChanged && m_position < mainList->itemCount() &&
+        mainList->itemIndex() != m_position) {
+        mainList->setItemSelected(m_position, true);
+        mainList->scrollTo(mainList->model()->index(m_position, 0));
+    }
+    try {
+        if (m_referencePane == Pane::Show) {
+            if (!m_referenceTextRead) {
+                m_form.Memo1()->LoadFromFile(m_referencePath);
+            } else if (m_form.Memo1()->text() != m_referenceText) {
+                m_form.Memo1()->setText(m_referenceText);
+            }
+        } else if (m_referencePane == Pane::Clear) {
+            m_form.Memo1()->clearText();
+        }
+    } catch (const Exception&) {
+        // For the eye only: the pane keeps what it had, as after a failed load.
+    }
+    m_referencePane = Pane::Keep;
+    try {
+        if (m_candidatePane == Pane::Show && m_form.Memo2()->text() != m_candidateText)
+            m_form.Memo2()->setText(m_candidateText);
+        else if (m_candidatePane == Pane::Clear)
+            m_form.Memo2()->clearText();
+    } catch (const Exception&) {
+    }
+    m_candidatePane = Pane::Keep;
+    showCandidates();
+}
+
+void ScanRun::showCandidates()
+{
+    TJvFileListBox* list = m_form.JvFileListBox2();
+    if (m_shownCandidatesKey != m_listing.version() || m_shownCandidatesMask != m_candidateMask ||
+        m_shownCandidatesPosition != m_position) {
+        m_shownCandidatesKey = m_listing.version();
+        m_shownCandidatesMask = m_candidateMask;
+        m_shownCandidatesPosition = m_position;
+        QList<int> matching;
+        if (!m_candidatesFailed)
+            matching = m_listing.matching(m_candidateMask);
+        const qsizetype counted = matching.size();
+        const QString& reference = m_names[m_position];
+        matching.removeIf([&](int i) { return m_listing.names()[i] == reference; });
+        m_shownRows = matching;
+        list->showListing(m_candidateMask, m_listing.names(), m_shownRows);
+        // Counted before the reference leaves the list, as after a re-read.
+        if (!m_candidatesFailed)
+            m_form.setStatusText(1, QString::number(counted));
+    }
+    const auto row = std::lower_bound(m_shownRows.cbegin(), m_shownRows.cend(), m_currentCandidate);
+    if (m_currentCandidate >= 0 && row != m_shownRows.cend() && *row == m_currentCandidate) {
+        const int at = int(row - m_shownRows.cbegin());
+        list->setItemSelected(at, true);
+        list->scrollTo(list->model()->index(at, 0));
+    } else {
+        list->setItemIndex(-1);
     }
 }
 
@@ -134,37 +218,50 @@ void ScanRun::COMPARERExecute()
 
     m_folder = mainList->directory();
     m_names.clear();
+    m_names.reserve(mainList->itemCount());
     for (int i = 0; i < mainList->itemCount(); ++i)
         m_names.append(mainList->itemText(i));
+    m_mainListReads = mainList->readCount();
     m_mainListChanged = false;
-    const QMetaObject::Connection watch = QObject::connect(mainList, &TJvFileListBox::OnChange,
-                                                           mainList, [this] { checkMainList(); });
+    m_position = -1;
+    m_currentCandidate = -1;
+    m_candidateMask.clear();
+    m_caption = QString();
+    m_referencePane = m_candidatePane = Pane::Keep;
+    m_sinceShown.invalidate();
 
     {
         auto cleanUp = qScopeGuard([&] {
-            QObject::disconnect(watch);
+            try {
+                showNow();
+            } catch (...) {
+                // The state shown is for the eye; ending the scan matters more.
+            }
             m_haveReference = false;
             m_referenceText.clear();
+            m_candidateText.clear();
+            m_visits.clear();
             m_form.Panel_GAUGE()->hide();
             m_form.Button1()->setText(QStringLiteral("Comparer"));
         });
 
-        const int n = int(m_names.size());
-        for (int i = n - 1; i >= 0; --i) {
-            m_form.gauge1()->setProgress(i + 1);
-            m_form.setStatusText(2, QString::number(i));
-            mainList->setItemSelected(i, true);
+        // Every file is fingerprinted before the first reference; unchanged files were already.
+        TJvFileListBox* candidates = m_form.JvFileListBox2();
+        m_listing.read(candidates->directory(), candidates->fileType());
+        m_index.refresh(m_listing.paths(), [this] {
+            processMessages();
+            return !stopTest();
+        });
+        m_listing.group(m_index, m_form.Memo2()->capacity());
 
-            m_haveReference = false;
-            m_referencePath = joinPath(m_folder, m_names[i]);
+        const int n = stopTest() ? 0 : int(m_names.size());
+        for (int i = n - 1; i >= 0; --i) {
+            m_position = i;
+            m_currentCandidate = -1;
             try {
-                if (m_form.loader()->CHARGE1Execute()) {
-                    // Read back at once, before any other handler can change the pane.
-                    m_referenceText = m_form.Memo1()->text();
-                    m_referenceCanonical = PathRules::realPath(m_referencePath);
-                    m_haveReference = true;
-                }
+                loadReference(i);
             } catch (const Exception& e) {
+                showNow();
                 ShowNotice(QStringLiteral("ERREUR 346 COMPARERExecute : Appel de Charge1\r\n") +
                            e.message());
             }
@@ -172,22 +269,20 @@ void ScanRun::COMPARERExecute()
             if (m_mainListChanged)
                 break;
 
-            // The user may have selected another file meanwhile: the candidates are this one's.
-            mainList->setItemIndex(i);
             try {
-                m_form.loader()->CHARGE2Execute();
+                chooseCandidates(i);
             } catch (const Exception& e) {
+                showNow();
                 ShowNotice(QStringLiteral("ERREUR 354  COMPARERExecute : Appel de Charge2\r\n") +
                            e.message());
             }
-            takeCandidates();
             processMessages();
             if (m_mainListChanged)
                 break;
 
-            m_form.setWindowTitle(m_names[i]);
+            m_caption = m_names[i];
             // A reference whose file is gone, or could not be read, gets no pass.
-            if (m_haveReference) {
+            if (m_haveReference && !m_visits.isEmpty()) {
                 const bool goOn = m_form.chk_AUTO()->isChecked() ? AutomaticPass() : ManualPass();
                 if (!goOn)
                     break;
@@ -205,39 +300,131 @@ void ScanRun::COMPARERExecute()
              QStringLiteral(" doublons trouvés et placés dans la corbeille"));
 }
 
-void ScanRun::takeCandidates()
+bool ScanRun::loadReference(int position)
 {
-    m_candidatePaths.clear();
-    m_candidateNames.clear();
-    TJvFileListBox* list = m_form.JvFileListBox2();
-    for (int i = 0; i < list->itemCount(); ++i) {
-        const QString name = list->itemText(i);
-        m_candidateNames.append(name);
-        m_candidatePaths.append(joinPath(list->directory(), name));
+    m_haveReference = false;
+    m_referenceTextRead = false;
+    m_referenceRealRead = false;
+    m_referenceText.clear();
+    m_visits.clear();
+    m_referencePath = PathRules::fullName(m_folder, m_names[position]);
+    // Links are followed; a folder or a file gone since the list was read is no reference, and
+    // the pane keeps its text.
+    if (!PathRules::isRegularFile(m_referencePath))
+        return false;
+    const FingerprintIndex::Entry& entry = m_index.update(m_referencePath);
+    FingerprintIndex::raiseError(entry);
+    // A text too long for the pane is refused as loading it there would refuse it.
+    TMemo* pane = m_form.Memo1();
+    if (entry.stamp.size > pane->capacity() / 2) {
+        pane->LoadFromFile(m_referencePath);
+        m_referenceText = pane->text();
+        m_referenceTextRead = true;
+    }
+    m_referencePrint = entry.print;
+    m_haveReference = true;
+    m_referencePane = Pane::Show;
+    return true;
+}
+
+void ScanRun::freshenListing()
+{
+    if (!m_listing.isStale())
+        return;
+    // Another program added, removed or renamed files: seen from this reference on.
+    m_listing.read(m_listing.folder(), m_form.JvFileListBox2()->fileType());
+    m_index.refresh(m_listing.paths(), [this] {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        return true;
+    });
+    m_listing.group(m_index, m_form.Memo2()->capacity());
+}
+
+void ScanRun::chooseCandidates(int position)
+{
+    m_visits.clear();
+    m_candidatesFailed = false;
+    const QString& name = m_names[position];
+    freshenListing();
+    m_candidateMask = CandidatePrefix(name, m_form.radioGroupIndex()) + QLatin1Char('*');
+    m_candidatePatterns = MaskMatcher::splitMask(m_candidateMask);
+    if (m_candidatePatterns.contains(QString())) {
+        // Reading the list with an empty pattern fails where a re-read would.
+        try {
+            m_listing.matching(m_candidateMask);
+        } catch (const Exception&) {
+            m_candidatesFailed = true;
+            throw;
+        }
+    }
+    if (m_haveReference)
+        m_visits = m_listing.visits(name, m_referencePrint, m_candidatePatterns);
+}
+
+bool ScanRun::haveReferenceText()
+{
+    if (m_referenceTextRead)
+        return true;
+    try {
+        m_referenceText = LoadTextFile(m_referencePath);
+        m_referenceTextRead = true;
+        return true;
+    } catch (const Exception& e) {
+        // The file became unreadable since it was fingerprinted: no pass, as for a failed load.
+        m_haveReference = false;
+        showNow();
+        ShowNotice(QStringLiteral("ERREUR 346 COMPARERExecute : Appel de Charge1\r\n") +
+                   e.message());
+        return false;
     }
 }
 
-void ScanRun::showCandidate(int index)
-{
-    // For the eye only: the pass walks its own copy of the candidates.
-    TJvFileListBox* list = m_form.JvFileListBox2();
-    if (index < list->itemCount() && list->itemText(index) == m_candidateNames[index])
-        list->setItemSelected(index, true);
-}
-
-bool ScanRun::isReference(const QString& path) const
+bool ScanRun::isReference(const QString& path)
 {
     if (path == m_referencePath)
         return true;
     // A link to the reference (or the reference a link to it) is the same file, not a copy.
-    const QByteArray canonical = PathRules::realPath(path);
-    return !canonical.isEmpty() && canonical == m_referenceCanonical;
+    if (!m_referenceRealRead) {
+        m_referenceReal = PathRules::realPath(m_referencePath);
+        m_referenceRealRead = true;
+    }
+    const QByteArray real = PathRules::realPath(path);
+    return !real.isEmpty() && real == m_referenceReal;
 }
 
-QString ScanRun::loadCandidate(const QString& path)
+bool ScanRun::isDuplicate(int index)
 {
-    m_form.Memo2()->LoadFromFile(path);
-    return m_form.Memo2()->text();
+    m_currentCandidate = index;
+    const QString path = m_listing.path(index);
+    // Gone since the folder was read (an earlier pass of this scan may have moved it).
+    if (!m_haveReference || !PathRules::isRegularFile(path) || isReference(path))
+        return false;
+    const FingerprintIndex::Entry& entry = m_index.update(path);
+    // A candidate that cannot be read ends the scan, with the loader's own error.
+    FingerprintIndex::raiseError(entry);
+    QString text;
+    TMemo* pane = m_form.Memo2();
+    if (entry.stamp.size > pane->capacity() / 2) {
+        pane->LoadFromFile(path);
+        text = pane->text();
+    } else {
+        if (!(entry.print == m_referencePrint))
+            return false;
+        text = LoadTextFile(path);
+    }
+    if (!haveReferenceText())
+        return false;
+    m_candidateText = text;
+    m_candidatePane = Pane::Show;
+    return TextsEqual(m_referenceText, text);
+}
+
+void ScanRun::clearPanes()
+{
+    // For the eye only: the remaining candidates are still compared with the reference's text.
+    m_referencePane = Pane::Clear;
+    m_candidatePane = Pane::Clear;
+    m_candidateText.clear();
 }
 
 void ScanRun::countDuplicate(unsigned soundKind)
@@ -245,73 +432,93 @@ void ScanRun::countDuplicate(unsigned soundKind)
     if (m_form.chk_BEEP()->isChecked())
         MessageBeep(soundKind);
     ++m_form.DuplicateCount;
-    m_form.setStatusText(3, QString::number(m_form.DuplicateCount));
 }
 
-bool ScanRun::moveToTrash(const QString& path)
+void ScanRun::warnNotMoved(const QString& path, const QString& reason)
 {
-    QString reason;
-    if (SendToRecycleBin(path, &reason))
-        return true;
+    showNow();
     ShowMessageDialog(
         QStringLiteral("Impossible de placer le fichier \"%1\" dans la corbeille.\r\n"
                        "%2\r\nLe fichier reste à sa place.")
             .arg(escapeAmpersands(path),
                  escapeAmpersands(reason.isEmpty() ? QStringLiteral("Raison inconnue.") : reason)),
         mtWarning, buttonBit(mbOK), 0, -1, -1, QString());
-    return false;
+}
+
+bool ScanRun::moveToTrash(int index)
+{
+    const QString path = m_listing.path(index);
+    // Nothing goes to the trash on the strength of an earlier reading: both files are read again.
+    QString now;
+    try {
+        now = LoadTextFile(path);
+    } catch (const Exception& e) {
+        warnNotMoved(path, e.message());
+        return false;
+    }
+    QString referenceNow;
+    try {
+        referenceNow = LoadTextFile(m_referencePath);
+    } catch (const Exception& e) {
+        warnNotMoved(path, QStringLiteral("Le fichier de référence ne peut plus être lu : ") +
+                               e.message());
+        return false;
+    }
+    if (!TextsEqual(referenceNow, now)) {
+        warnNotMoved(path, QStringLiteral("Son texte, ou celui de \"%1\", a changé depuis la "
+                                          "comparaison.")
+                               .arg(m_referencePath));
+        return false;
+    }
+    if (isReference(path)) {
+        warnNotMoved(path, QStringLiteral("C'est maintenant le fichier de référence lui-même."));
+        return false;
+    }
+    const FileStamp folderBefore = m_listing.folderStamp();
+    QString reason;
+    if (!SendToRecycleBin(path, &reason)) {
+        warnNotMoved(path, reason);
+        return false;
+    }
+    m_listing.removeOwn(index, folderBefore);
+    return true;
 }
 
 void ScanRun::listDuplicate(const QString& name)
 {
     // Alphabetical order ignoring case, as a sorted list box inserts.
     QListWidget* list = m_form.ListBox1();
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    int row = 0;
-    while (row < list->count()) {
-        const QString other = list->item(row)->text();
-        const int order = collator.compare(name, other);
+    int low = 0;
+    int high = list->count();
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        const QString other = list->item(middle)->text();
+        const int order = m_collator.compare(name, other);
         if (order < 0 || (order == 0 && name < other))
-            break;
-        ++row;
+            high = middle;
+        else
+            low = middle + 1;
     }
-    list->insertItem(row, name);
-}
-
-bool ScanRun::isDuplicate(int index)
-{
-    showCandidate(index);
-    const QString& path = m_candidatePaths[index];
-    // Gone since the list was read (an earlier pass of this scan may have moved it).
-    if (!PathRules::isRegularFile(path) || isReference(path))
-        return false;
-    return TextsEqual(m_referenceText, loadCandidate(path));
-}
-
-void ScanRun::clearPanes()
-{
-    // For the eye only: the remaining candidates are still compared with the reference's text.
-    m_form.Memo2()->clearText();
-    m_form.Memo1()->clearText();
+    list->insertItem(low, name);
 }
 
 bool ScanRun::ManualPass()
 {
     bool result = true;
-    const int n = int(m_candidatePaths.size());
-    for (int i = n - 1; i >= 0; --i) {
-        if (isDuplicate(i)) {
+    for (const int candidate : QList<int>(m_visits)) {
+        if (isDuplicate(candidate)) {
             countDuplicate(MB_ICONEXCLAMATION);
+            const QString name = m_listing.names()[candidate];
+            showNow();
             const int answer =
                 ShowMessageDialog(DuplicateQuestion(escapeAmpersands(m_form.windowTitle()),
-                                                    escapeAmpersands(m_candidateNames[i])),
+                                                    escapeAmpersands(name)),
                                   mtConfirmation, mbYes | mbNo | mbCancel, 0, -1, -1, QString());
             if (answer == mrYes) {
-                if (moveToTrash(m_candidatePaths[i])) {
+                if (moveToTrash(candidate)) {
                     processMessages();
                     clearPanes();
-                    listDuplicate(m_candidateNames[i]);
+                    listDuplicate(name);
                 }
             } else if (answer == mrNo) {
                 continue;
@@ -329,13 +536,12 @@ bool ScanRun::ManualPass()
 
 bool ScanRun::AutomaticPass()
 {
-    const int n = int(m_candidatePaths.size());
-    for (int i = n - 1; i >= 0; --i) {
-        if (isDuplicate(i)) {
+    for (const int candidate : QList<int>(m_visits)) {
+        if (isDuplicate(candidate)) {
             countDuplicate(MB_ICONASTERISK);
             // Listed once really moved: the list names only what is in the trash.
-            if (moveToTrash(m_candidatePaths[i])) {
-                listDuplicate(m_candidateNames[i]);
+            if (moveToTrash(candidate)) {
+                listDuplicate(m_listing.names()[candidate]);
                 processMessages();
                 clearPanes();
             }

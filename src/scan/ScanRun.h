@@ -1,6 +1,11 @@
 #pragma once
 
+#include "scan/FingerprintIndex.h"
+#include "scan/ScanListing.h"
+
 #include <QByteArray>
+#include <QCollator>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +17,11 @@ class TForm1;
 // Whatever the user does while it runs (the window keeps processing events), a candidate is only
 // ever compared with the text read from the current reference's own file for this reference, and
 // never with the reference itself; so one copy of every group of equal texts always stays.
+//
+// Each file is fingerprinted once (and again only when it changes), so a pass visits only the
+// candidates that may be duplicates; each of those is read and compared in full, and read again
+// with the reference just before it is moved. The window is brought up to date at most about
+// thirty times a second, and exactly whenever the scan waits for the user.
 class ScanRun {
 public:
     explicit ScanRun(TForm1& form);
@@ -24,6 +34,7 @@ public:
     bool AutomaticPass();
 
     bool isRunning() const;
+    FingerprintIndex& index() { return m_index; }
 
     // The nineteen lines of the manual question.
     static QString DuplicateQuestion(const QString& referenceName, const QString& candidateName);
@@ -31,34 +42,64 @@ public:
     static QString FormatElapsed(qint64 milliseconds);
 
 private:
-    bool stopTest() const;
+    enum class Pane { Keep, Show, Clear };
+
+    bool stopTest();
     void processMessages();
-    void takeCandidates();
-    void showCandidate(int index);
-    // Selects candidate `index` for the eye, loads it into the candidate pane and tells whether
-    // its text equals the reference file's own.
+    void showNow();
+    void show(bool now);
+    void showCandidates();
+    bool loadReference(int position);
+    void chooseCandidates(int position);
+    void freshenListing();
+    bool haveReferenceText();
+    // Whether candidate `index` of the listing is a duplicate of the reference, read in full.
     bool isDuplicate(int index);
+    bool isReference(const QString& path);
     void clearPanes();
-    QString loadCandidate(const QString& path);
-    bool isReference(const QString& path) const;
     void countDuplicate(unsigned soundKind);
-    // Moves a duplicate to the trash; on failure tells the user and returns false.
-    bool moveToTrash(const QString& path);
+    // Moves a duplicate to the trash once its text and the reference's are still equal; on
+    // failure tells the user and returns false.
+    bool moveToTrash(int index);
+    void warnNotMoved(const QString& path, const QString& reason);
     void listDuplicate(const QString& name);
     void checkMainList();
 
     TForm1& m_form;
+    FingerprintIndex m_index;
+    ScanListing m_listing;
+    QCollator m_collator;
+    QElapsedTimer m_sinceShown;
+
     // What the running scan walks: the main list as it was at the start.
     QString m_folder;
     QStringList m_names;
+    quint64 m_mainListReads = 0;
     bool m_mainListChanged = false;
-    // The current reference, read from its own file for this reference.
+
+    // The current reference.
+    int m_position = -1;
     bool m_haveReference = false;
     QString m_referencePath;
-    // Resolved once per reference rather than for every candidate.
-    QByteArray m_referenceCanonical;
+    Fingerprint m_referencePrint;
+    bool m_referenceTextRead = false;
     QString m_referenceText;
-    // The current reference's candidates (full paths) and their names in the candidate list.
-    QStringList m_candidatePaths;
-    QStringList m_candidateNames;
+    bool m_referenceRealRead = false;
+    QByteArray m_referenceReal;
+    QString m_candidateMask;
+    QStringList m_candidatePatterns;
+    bool m_candidatesFailed = false;
+    // The candidates a pass visits, as listing indices, last first.
+    QList<int> m_visits;
+
+    // What the window shows when it is next brought up to date.
+    QString m_caption;
+    Pane m_referencePane = Pane::Keep;
+    Pane m_candidatePane = Pane::Keep;
+    QString m_candidateText;
+    int m_currentCandidate = -1;
+    quint64 m_shownCandidatesKey = 0;
+    QString m_shownCandidatesMask;
+    int m_shownCandidatesPosition = -1;
+    QList<int> m_shownRows;
 };

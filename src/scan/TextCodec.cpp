@@ -288,6 +288,11 @@ bool TextsEqual(const QString& reference, const QString& candidate)
     return TextsEqual(reference, candidate, systemIsTurkic());
 }
 
+QString ComparisonForm(QStringView text)
+{
+    return FoldCase(text, systemIsTurkic());
+}
+
 QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path)
 {
     // One byte beyond the expected size, so that the end of file shows at once.

@@ -32,6 +32,8 @@ bool IsTurkicLocale(const QLocale& locale);
 // form folds by the rules of QLocale::system().
 bool TextsEqual(const QString& reference, const QString& candidate, bool turkic);
 bool TextsEqual(const QString& reference, const QString& candidate);
+// What TextsEqual compares: two texts are equal exactly when their comparison forms are.
+QString ComparisonForm(QStringView text);
 
 // The whole content of a regular file of less than 2 GiB, exactly as read. Raises EFOpenError
 // ("Impossible d'ouvrir le fichier ...") or EOutOfMemory.

@@ -97,6 +97,11 @@ bool MaskMatcher::matches(const QString& pattern, const QString& name)
     }
 }
 
+QString MaskMatcher::upperName(const QString& name)
+{
+    return name.toUpper();
+}
+
 bool MaskMatcher::matchesAny(const QStringList& patterns, const QString& upperName)
 {
     if (patterns.isEmpty())

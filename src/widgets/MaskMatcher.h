@@ -13,6 +13,8 @@ public:
     // Both arguments upper-cased, name non-empty. An empty pattern raises Exception
     // "Search string cannot be blank".
     static bool matches(const QString& pattern, const QString& name);
+    // A name as masks see it.
+    static QString upperName(const QString& name);
     // The first pattern that matches accepts; no pattern at all accepts every name.
     static bool matchesAny(const QStringList& patterns, const QString& upperName);
 };

@@ -274,26 +274,54 @@ void TestScan::cancelAtFirstQuestionChangesNothing()
 
 void TestScan::gaugeAndPositionWalkBackwards()
 {
+    // Equal but for letter case, so that each pane's text tells which file it shows.
     ScanFixture fx;
-    for (const char* name : {"g1.txt", "h2.txt", "i3.txt", "j4.txt"})
-        fx.write(name, QByteArray(name));
+    const QStringList names{"g1.txt", "h2.txt", "i3.txt", "j4.txt"};
+    const QStringList texts{"Abcd", "aBcd", "abCd", "abcD"};
+    for (int i = 0; i < names.size(); ++i)
+        fx.write(names[i], texts[i].toLatin1());
+    fx.setOption("MODE", "2");
     TForm1& form = fx.start();
-    QList<int> progress;
-    QStringList positions;
-    QObject::connect(form.JvFileListBox2(), &TJvFileListBox::OnChange, &form, [&] {
-        if (!form.scan()->isRunning())
-            return;
-        if (positions.isEmpty() || positions.last() != form.statusText(2)) {
-            positions << form.statusText(2);
-            progress << form.gauge1()->progress();
+    struct Seen {
+        int progress;
+        QString position, found, reference, candidate, selected, caption;
+    };
+    QList<Seen> seen;
+    fx.answers.press(Qt::Key_Return);
+    for (int q = 0; q < 12; ++q) {
+        fx.answers.inspect([&](QDialog*) {
             QVERIFY(form.Panel_GAUGE()->isVisible());
             QCOMPARE(form.gauge1()->maxValue(), 4);
-        }
-    });
-    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
+            TJvFileListBox* candidates = form.JvFileListBox2();
+            seen.append({form.gauge1()->progress(), form.statusText(2), form.statusText(3),
+                         form.Memo1()->text(), form.Memo2()->text(),
+                         candidates->itemIndex() < 0 ? QString()
+                                                     : candidates->itemText(candidates->itemIndex()),
+                         form.windowTitle()});
+            QCOMPARE(form.statusText(1), QStringLiteral("4"));
+            QCOMPARE(candidates->itemCount(), 3);
+        });
+        fx.answers.type('n');
+    }
+    fx.answers.press(Qt::Key_Return);
     fx.scan();
-    QCOMPARE(progress, (QList<int>{4, 3, 2, 1}));
-    QCOMPARE(positions, (QStringList{"3", "2", "1", "0"}));
+    QCOMPARE(seen.size(), 12);
+    // At every question the window shows exactly where the scan is.
+    int q = 0;
+    for (int reference = 3; reference >= 0; --reference) {
+        for (int candidate = 3; candidate >= 0; --candidate) {
+            if (candidate == reference)
+                continue;
+            const Seen& s = seen[q++];
+            QCOMPARE(s.progress, reference + 1);
+            QCOMPARE(s.position, QString::number(reference));
+            QCOMPARE(s.found, QString::number(q));
+            QCOMPARE(s.reference, texts[reference]);
+            QCOMPARE(s.candidate, texts[candidate]);
+            QCOMPARE(s.selected, names[candidate]);
+            QCOMPARE(s.caption, names[reference]);
+        }
+    }
 }
 
 void TestScan::duplicatesListedAlphabetically()

@@ -1,0 +1,164 @@
+#include "scan/FingerprintIndex.h"
+
+#include "app/EOutOfMemory.h"
+#include "scan/TextCodec.h"
+#include "widgets/PathRules.h"
+
+#include <QThreadPool>
+
+#include <xxhash.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <sys/stat.h>
+
+FileStamp FileStamp::of(const QByteArray& localPath)
+{
+    FileStamp stamp;
+    struct stat info;
+    if (localPath.isEmpty() || ::stat(localPath.constData(), &info) != 0)
+        return stamp;
+    stamp.device = info.st_dev;
+    stamp.inode = info.st_ino;
+    stamp.size = info.st_size;
+    stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    return stamp;
+}
+
+FileStamp FileStamp::of(const QString& path)
+{
+    return of(PathRules::localPath(path));
+}
+
+Fingerprint Fingerprint::of(const QString& comparisonForm)
+{
+    const XXH128_hash_t hash =
+        XXH3_128bits(comparisonForm.utf16(), size_t(comparisonForm.size()) * sizeof(char16_t));
+    return Fingerprint{comparisonForm.size(), hash.low64, hash.high64};
+}
+
+size_t qHash(const Fingerprint& print, size_t seed) noexcept
+{
+    return size_t(print.low) ^ seed;
+}
+
+FingerprintIndex::FingerprintIndex() : m_reader([](const QString& path) { return ReadFileBytes(path); })
+{
+}
+
+FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const FileStamp& stamp) const
+{
+    Entry entry;
+    entry.stamp = stamp;
+    try {
+        const QByteArray bytes = m_reader(path);
+        entry.print = Fingerprint::of(ComparisonForm(FileText(bytes)));
+    } catch (const std::bad_alloc&) {
+        entry.error = std::make_exception_ptr(EOutOfMemory(QStringLiteral("Mémoire insuffisante")));
+    } catch (...) {
+        entry.error = std::current_exception();
+    }
+    return entry;
+}
+
+const FingerprintIndex::Entry& FingerprintIndex::update(const QString& path)
+{
+    const FileStamp stamp = FileStamp::of(path);
+    const auto found = m_entries.constFind(path);
+    if (found != m_entries.constEnd() && stamp.isValid() && found->stamp == stamp)
+        return *found;
+    return *m_entries.insert(path, compute(path, stamp));
+}
+
+const FingerprintIndex::Entry* FingerprintIndex::find(const QString& path) const
+{
+    const auto found = m_entries.constFind(path);
+    return found == m_entries.constEnd() ? nullptr : &*found;
+}
+
+void FingerprintIndex::raiseError(const Entry& entry)
+{
+    if (entry.error)
+        std::rethrow_exception(entry.error);
+}
+
+void FingerprintIndex::refresh(const QStringList& paths, const std::function<bool()>& waiting)
+{
+    struct Job {
+        QString path;
+        FileStamp known;
+        bool hadEntry = false;
+        bool done = false;
+        Entry result;
+    };
+    QList<Job> jobs;
+    jobs.reserve(paths.size());
+    for (const QString& path : paths) {
+        Job job;
+        job.path = path;
+        if (const Entry* entry = find(path)) {
+            job.known = entry->stamp;
+            job.hadEntry = true;
+        }
+        jobs.append(std::move(job));
+    }
+    if (jobs.isEmpty())
+        return;
+
+    std::atomic<qsizetype> next{0};
+    std::atomic<bool> cancelled{false};
+    std::mutex mutex;
+    std::condition_variable finished;
+    int running = 0;
+    auto work = [&] {
+        for (;;) {
+            if (cancelled.load())
+                break;
+            const qsizetype i = next.fetch_add(1);
+            if (i >= jobs.size())
+                break;
+            Job& job = jobs[i];
+            // Stat first: a change after it shows as a new stamp next time.
+            const FileStamp stamp = FileStamp::of(job.path);
+            if (!(job.hadEntry && stamp.isValid() && stamp == job.known)) {
+                job.result = compute(job.path, stamp);
+                job.done = true;
+            }
+        }
+        const std::lock_guard lock(mutex);
+        if (--running == 0)
+            finished.notify_all();
+    };
+
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const int workers = int(std::clamp<qsizetype>(jobs.size() / 16 + 1, 1, std::max(1, pool->maxThreadCount())));
+    running = workers;
+    for (int w = 0; w < workers; ++w) {
+        // With no free thread the pool queues the task; this thread never runs one, so it stays
+        // free to keep the window alive.
+        pool->start(work);
+    }
+    std::unique_lock lock(mutex);
+    while (running > 0) {
+        if (waiting) {
+            finished.wait_for(lock, std::chrono::milliseconds(15));
+            if (running == 0)
+                break;
+            lock.unlock();
+            if (!waiting())
+                cancelled = true;
+            lock.lock();
+        } else {
+            finished.wait(lock);
+        }
+    }
+    lock.unlock();
+    for (Job& job : jobs) {
+        if (job.done)
+            m_entries.insert(job.path, std::move(job.result));
+    }
+}

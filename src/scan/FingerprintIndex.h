@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+#include <exception>
+#include <functional>
+
+// What identifies one version of a file: a changed stamp means the content may have changed.
+struct FileStamp {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+
+    bool isValid() const { return size >= 0; }
+    bool operator==(const FileStamp&) const = default;
+    // One stat, links followed; an invalid stamp when the path names nothing.
+    static FileStamp of(const QByteArray& localPath);
+    static FileStamp of(const QString& path);
+};
+
+// A file's comparison form (decoded, line breaks normalised, case folded) summed up: its length
+// and a 128-bit hash. Equal texts give equal fingerprints; equal fingerprints only suggest equal
+// texts, which are compared in full before anything is done.
+struct Fingerprint {
+    qint64 length = -1;
+    quint64 low = 0;
+    quint64 high = 0;
+
+    bool operator==(const Fingerprint&) const = default;
+    static Fingerprint of(const QString& comparisonForm);
+};
+
+size_t qHash(const Fingerprint& print, size_t seed = 0) noexcept;
+
+// Fingerprints of files, kept for the whole run: a file is read again only when its stamp has
+// changed. Reading and hashing run on the thread pool; everything else on the caller's thread.
+class FingerprintIndex {
+public:
+    struct Entry {
+        FileStamp stamp;
+        Fingerprint print;
+        // What reading the file raised; it is raised again where the file would be loaded.
+        std::exception_ptr error;
+    };
+    // Returns a file's whole content or raises as ReadFileBytes does.
+    using Reader = std::function<QByteArray(const QString& path)>;
+
+    FingerprintIndex();
+    // Tests count reads through this.
+    void setReader(Reader reader) { m_reader = std::move(reader); }
+
+    // Brings the entries of these files up to date, reading only new and changed files, spread
+    // over the thread pool. waiting() runs on this thread every few milliseconds until the work
+    // is done; when it returns false, the files not yet started are left as they were.
+    void refresh(const QStringList& paths, const std::function<bool()>& waiting = {});
+    // Brings one file's entry up to date on this thread.
+    const Entry& update(const QString& path);
+    // Null for a file never fingerprinted.
+    const Entry* find(const QString& path) const;
+    void forget(const QString& path) { m_entries.remove(path); }
+    qsizetype size() const { return m_entries.size(); }
+
+    // Raises the entry's kept error, if it has one.
+    static void raiseError(const Entry& entry);
+
+private:
+    Entry compute(const QString& path, const FileStamp& stamp) const;
+
+    QHash<QString, Entry> m_entries;
+    Reader m_reader;
+};

@@ -1,0 +1,115 @@
+#include "scan/ScanListing.h"
+
+#include "widgets/MaskMatcher.h"
+#include "widgets/PathRules.h"
+
+#include <algorithm>
+
+void ScanListing::read(const QString& folder, FolderListing::FileKinds kinds)
+{
+    m_folder = folder;
+    m_kinds = kinds;
+    // Stamped before reading: a change during the read shows as stale next time.
+    m_folderStamp = folderStamp();
+    m_names = FolderListing::list(folder, {}, kinds);
+    m_upperNames.clear();
+    m_upperNames.reserve(m_names.size());
+    m_indexByName.clear();
+    m_indexByName.reserve(m_names.size());
+    for (int i = 0; i < m_names.size(); ++i) {
+        m_upperNames.append(MaskMatcher::upperName(m_names[i]));
+        m_indexByName.insert(m_names[i], i);
+    }
+    m_gone = QList<bool>(m_names.size(), false);
+    m_groups.clear();
+    m_apart.clear();
+    ++m_version;
+}
+
+FileStamp ScanListing::folderStamp() const
+{
+    return FileStamp::of(m_folder);
+}
+
+bool ScanListing::isStale() const
+{
+    const FileStamp now = folderStamp();
+    return !now.isValid() || !(now == m_folderStamp);
+}
+
+void ScanListing::removeOwn(int index, const FileStamp& folderBefore)
+{
+    if (index < 0 || index >= m_names.size() || m_gone[index])
+        return;
+    m_gone[index] = true;
+    m_indexByName.remove(m_names[index]);
+    if (folderBefore == m_folderStamp)
+        m_folderStamp = folderStamp();
+    ++m_version;
+}
+
+QString ScanListing::path(int index) const
+{
+    return PathRules::fullName(m_folder, m_names.at(index));
+}
+
+QStringList ScanListing::paths() const
+{
+    QStringList result;
+    result.reserve(m_names.size());
+    for (const QString& name : m_names)
+        result.append(PathRules::fullName(m_folder, name));
+    return result;
+}
+
+int ScanListing::indexOf(const QString& name) const
+{
+    return m_indexByName.value(name, -1);
+}
+
+bool ScanListing::matches(const QStringList& patterns, int index) const
+{
+    return MaskMatcher::matchesAny(patterns, m_upperNames.at(index));
+}
+
+QList<int> ScanListing::matching(const QString& mask) const
+{
+    const QStringList patterns = MaskMatcher::splitMask(mask);
+    QList<int> result;
+    for (int i = 0; i < m_names.size(); ++i) {
+        if (!m_gone[i] && matches(patterns, i))
+            result.append(i);
+    }
+    return result;
+}
+
+void ScanListing::group(const FingerprintIndex& index, qsizetype paneCapacity)
+{
+    m_groups.clear();
+    m_apart.clear();
+    for (int i = 0; i < m_names.size(); ++i) {
+        const FingerprintIndex::Entry* entry = index.find(path(i));
+        // A pane holds at most two characters per byte of the file (LF becomes CR LF).
+        if (!entry || entry->error || entry->stamp.size > paneCapacity / 2)
+            m_apart.append(i);
+        else
+            m_groups[entry->print].append(i);
+    }
+}
+
+QList<int> ScanListing::visits(const QString& referenceName, const Fingerprint& print,
+                               const QStringList& patterns) const
+{
+    const QList<int> same = m_groups.value(print);
+    QList<int> merged;
+    merged.reserve(same.size() + m_apart.size());
+    std::merge(same.cbegin(), same.cend(), m_apart.cbegin(), m_apart.cend(),
+               std::back_inserter(merged));
+    QList<int> result;
+    for (auto it = merged.crbegin(); it != merged.crend(); ++it) {
+        const int i = *it;
+        if (!m_gone[i] && m_names[i] != referenceName && matches(patterns, i))
+            result.append(i);
+    }
+    return result;
+}
