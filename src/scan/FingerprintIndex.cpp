@@ -26,6 +26,7 @@ FileStamp FileStamp::of(const QByteArray& localPath)
     stamp.size = info.st_size;
     stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
     stamp.changedNs = qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
+    stamp.regular = S_ISREG(info.st_mode);
     return stamp;
 }
 

@@ -16,6 +16,7 @@ struct FileStamp {
     qint64 size = -1;
     qint64 modifiedNs = 0;
     qint64 changedNs = 0;
+    bool regular = false;
 
     bool isValid() const { return size >= 0; }
     bool operator==(const FileStamp&) const = default;

@@ -127,6 +127,7 @@ void ScanRun::show(bool now)
         return;
     m_sinceShown.start();
     m_form.setStatusText(3, QString::number(m_form.DuplicateCount));
+    showListed();
     if (!m_caption.isNull() && m_form.windowTitle() != m_caption)
         m_form.setWindowTitle(m_caption);
     if (m_position < 0)
@@ -213,6 +214,7 @@ void ScanRun::COMPARERExecute()
     QElapsedTimer clock;
     clock.start();
     m_form.ListBox1()->clear();
+    m_toList.clear();
     m_form.gauge1()->setMaxValue(mainList->itemCount());
     m_form.Panel_GAUGE()->show();
 
@@ -308,11 +310,11 @@ bool ScanRun::loadReference(int position)
     m_referenceText.clear();
     m_visits.clear();
     m_referencePath = PathRules::fullName(m_folder, m_names[position]);
+    const FingerprintIndex::Entry& entry = m_index.update(m_referencePath);
     // Links are followed; a folder or a file gone since the list was read is no reference, and
     // the pane keeps its text.
-    if (!PathRules::isRegularFile(m_referencePath))
+    if (!entry.stamp.regular)
         return false;
-    const FingerprintIndex::Entry& entry = m_index.update(m_referencePath);
     FingerprintIndex::raiseError(entry);
     // A text too long for the pane is refused as loading it there would refuse it.
     TMemo* pane = m_form.Memo1();
@@ -396,10 +398,12 @@ bool ScanRun::isDuplicate(int index)
 {
     m_currentCandidate = index;
     const QString path = m_listing.path(index);
-    // Gone since the folder was read (an earlier pass of this scan may have moved it).
-    if (!m_haveReference || !PathRules::isRegularFile(path) || isReference(path))
+    if (!m_haveReference)
         return false;
     const FingerprintIndex::Entry& entry = m_index.update(path);
+    // Gone since the folder was read (an earlier pass of this scan may have moved it).
+    if (!entry.stamp.regular || isReference(path))
+        return false;
     // A candidate that cannot be read ends the scan, with the loader's own error.
     FingerprintIndex::raiseError(entry);
     QString text;
@@ -485,6 +489,19 @@ bool ScanRun::moveToTrash(int index)
 }
 
 void ScanRun::listDuplicate(const QString& name)
+{
+    // Shown with the rest of the window: each insertion would repaint the list.
+    m_toList.append(name);
+}
+
+void ScanRun::showListed()
+{
+    for (const QString& name : std::as_const(m_toList))
+        insertListed(name);
+    m_toList.clear();
+}
+
+void ScanRun::insertListed(const QString& name)
 {
     // Alphabetical order ignoring case, as a sorted list box inserts.
     QListWidget* list = m_form.ListBox1();

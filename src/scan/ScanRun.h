@@ -63,6 +63,8 @@ private:
     bool moveToTrash(int index);
     void warnNotMoved(const QString& path, const QString& reason);
     void listDuplicate(const QString& name);
+    void showListed();
+    void insertListed(const QString& name);
     void checkMainList();
 
     TForm1& m_form;
@@ -94,6 +96,7 @@ private:
 
     // What the window shows when it is next brought up to date.
     QString m_caption;
+    QStringList m_toList;
     Pane m_referencePane = Pane::Keep;
     Pane m_candidatePane = Pane::Keep;
     QString m_candidateText;

@@ -223,7 +223,51 @@ QString FileText(QByteArrayView bytes)
     return NormalizeLineBreaks(DecodeText(bytes));
 }
 
+namespace {
+
+QString foldWithIcu(QStringView text, bool turkic);
+
+} // namespace
+
 QString FoldCase(QStringView text, bool turkic)
+{
+    // Turkic folding changes "I" itself; every other rule leaves ASCII but A to Z alone, so
+    // runs of ASCII are folded here and only the rest goes through ICU, one run at a time
+    // (full folding looks at one code point at a time).
+    if (turkic)
+        return foldWithIcu(text, true);
+    const char16_t* in = text.utf16();
+    const qsizetype size = text.size();
+    QString result(size, Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(result.data());
+    qsizetype written = 0;
+    qsizetype i = 0;
+    while (i < size) {
+        const char16_t c = in[i];
+        if (c < 0x80) {
+            out[written++] = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+            ++i;
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < size && in[end] >= 0x80)
+            ++end;
+        const QString folded = foldWithIcu(text.sliced(i, end - i), false);
+        if (written + folded.size() + (size - end) > result.size()) {
+            result.resize(written + folded.size() + (size - end) + (size - end) / 4 + 16);
+            out = reinterpret_cast<char16_t*>(result.data());
+        }
+        std::memcpy(out + written, folded.utf16(), size_t(folded.size()) * sizeof(char16_t));
+        written += folded.size();
+        i = end;
+    }
+    result.resize(written);
+    return result;
+}
+
+namespace {
+
+QString foldWithIcu(QStringView text, bool turkic)
 {
     const uint32_t options = turkic ? U_FOLD_CASE_EXCLUDE_SPECIAL_I : U_FOLD_CASE_DEFAULT;
     // ICU counts in int32_t: fold in pieces that end on a code point boundary, which is safe
@@ -265,6 +309,8 @@ QString FoldCase(QStringView text, bool turkic)
     }
     return result;
 }
+
+} // namespace
 
 bool IsTurkicLocale(const QLocale& locale)
 {
