@@ -227,6 +227,8 @@ namespace {
 
 QString foldWithIcu(QStringView text, bool turkic);
 
+constexpr qsizetype kRunPiece = 256;
+
 } // namespace
 
 QString FoldCase(QStringView text, bool turkic)
@@ -250,15 +252,27 @@ QString FoldCase(QStringView text, bool turkic)
             continue;
         }
         qsizetype end = i + 1;
-        while (end < size && in[end] >= 0x80)
+        while (end < size && in[end] >= 0x80 && end - i < kRunPiece)
             ++end;
-        const QString folded = foldWithIcu(text.sliced(i, end - i), false);
-        if (written + folded.size() + (size - end) > result.size()) {
-            result.resize(written + folded.size() + (size - end) + (size - end) / 4 + 16);
+        // A surrogate pair stays in one piece.
+        if (end < size && end - i == kRunPiece && QChar::isHighSurrogate(in[end - 1]) &&
+            QChar::isLowSurrogate(in[end]))
+            ++end;
+        // Full folding lengthens a code unit to three at the most.
+        UChar folded[3 * (kRunPiece + 1)];
+        UErrorCode status = U_ZERO_ERROR;
+        const int32_t length =
+            u_strFoldCase(folded, int32_t(std::size(folded)), reinterpret_cast<const UChar*>(in + i),
+                          int32_t(end - i), U_FOLD_CASE_DEFAULT, &status);
+        if (U_FAILURE(status))
+            return foldWithIcu(text, false);
+        const qsizetype needed = written + length + (size - end);
+        if (needed > result.size()) {
+            result.resize(needed + (size - end) / 4 + 16);
             out = reinterpret_cast<char16_t*>(result.data());
         }
-        std::memcpy(out + written, folded.utf16(), size_t(folded.size()) * sizeof(char16_t));
-        written += folded.size();
+        std::memcpy(out + written, folded, size_t(length) * sizeof(char16_t));
+        written += length;
         i = end;
     }
     result.resize(written);
