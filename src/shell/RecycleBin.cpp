@@ -157,13 +157,14 @@ QString unfitTrash(const QByteArray& path, dev_t device)
         return cannotCreateTrash(errno);
     const QString name = shown(path);
     if (S_ISLNK(st.st_mode))
-        return QStringLiteral("La corbeille \"%1\" est un lien symbolique, elle n'est pas utilisée.")
+        return QStringLiteral(
+                   "La corbeille \"%1\" est un lien symbolique, elle n'est pas utilisée.")
             .arg(name);
     if (!S_ISDIR(st.st_mode))
         return QStringLiteral("La corbeille \"%1\" n'est pas un dossier.").arg(name);
     if (st.st_uid != ::getuid())
-        return QStringLiteral(
-                   "La corbeille \"%1\" appartient à un autre utilisateur, elle n'est pas utilisée.")
+        return QStringLiteral("La corbeille \"%1\" appartient à un autre utilisateur, elle n'est "
+                              "pas utilisée.")
             .arg(name);
     if (st.st_mode & 077)
         return QStringLiteral(

@@ -440,14 +440,17 @@ void tst_RecycleBin::otherFileSystemUsesItsOwnTrash_data()
         << "shared" << false << shared << QString();
     QTest::newRow("shared sticky .Trash, user's folder created")
         << "shared-no-uid" << false << shared << QString();
-    QTest::newRow("shared .Trash through a link as well") << "shared" << true << shared << QString();
-    QTest::newRow(".Trash not sticky: own trash") << "shared-not-sticky" << false << own << QString();
+    QTest::newRow("shared .Trash through a link as well")
+        << "shared" << true << shared << QString();
+    QTest::newRow(".Trash not sticky: own trash")
+        << "shared-not-sticky" << false << own << QString();
     QTest::newRow(".Trash is a link: own trash") << "shared-link" << false << own << QString();
     QTest::newRow(".Trash/uid of another user: own trash")
         << "shared-uid-other-owner" << false << own << QString();
     QTest::newRow(".Trash/uid open to others: own trash")
         << "shared-uid-open" << false << own << QString();
-    QTest::newRow(".Trash/uid is a link: own trash") << "shared-uid-link" << false << own << QString();
+    QTest::newRow(".Trash/uid is a link: own trash")
+        << "shared-uid-link" << false << own << QString();
 
     const QString top = QStringLiteral("%1/") + own;
     QTest::newRow("own trash of another user: refused")
@@ -466,11 +469,13 @@ void tst_RecycleBin::otherFileSystemUsesItsOwnTrash_data()
                .arg(top);
     QTest::newRow("read-only file system: refused")
         << "read-only" << false << QString()
-        << QStringLiteral("Impossible de créer la corbeille : Le système de fichiers est en lecture "
-                          "seule.");
+        << QStringLiteral(
+               "Impossible de créer la corbeille : Le système de fichiers est en lecture "
+               "seule.");
     QTest::newRow("no room for the record: refused, naming it")
         << "no-inode" << false << QString()
-        << QStringLiteral("Impossible d'écrire dans la corbeille \"%1/info\" : Le disque est plein.")
+        << QStringLiteral(
+               "Impossible d'écrire dans la corbeille \"%1/info\" : Le disque est plein.")
                .arg(top);
 }
 
@@ -487,8 +492,8 @@ void tst_RecycleBin::otherFileSystemUsesItsOwnTrash()
                              .arg(m_noMount)));
     SecondFileSystem disk("size=1m,mode=0755");
     if (!disk.mounted())
-        QSKIP(qPrintable(QStringLiteral("mounting a tmpfs is not allowed here (%1)")
-                             .arg(std::strerror(errno))));
+        QSKIP(qPrintable(
+            QStringLiteral("mounting a tmpfs is not allowed here (%1)").arg(std::strerror(errno))));
 
     TempFolder home;
     TempFolder links;
@@ -570,7 +575,8 @@ void tst_RecycleBin::otherFileSystemUsesItsOwnTrash()
     // Nothing lands anywhere but in the trash chosen.
     for (const QString& path : added)
         QVERIFY2(path == trash || path.startsWith(trash + '/'), qPrintable(path));
-    QCOMPARE(readFile(local(top + '/' + trash + QStringLiteral("/files/x.eml"))), QByteArray("text"));
+    QCOMPARE(readFile(local(top + '/' + trash + QStringLiteral("/files/x.eml"))),
+             QByteArray("text"));
     QCOMPARE(recordedPath(local(top + '/' + trash + QStringLiteral("/info/x.eml.trashinfo"))),
              QByteArray("sub/mails/x.eml"));
     struct stat st;

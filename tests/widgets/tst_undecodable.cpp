@@ -98,7 +98,8 @@ void TestUndecodable::readsItsOwnBytes()
     for (const QString& name : names) {
         const QString path = PathRules::fullName(folder.path(), name);
         QVERIFY(PathRules::isRegularFile(path));
-        const QString expected = path == lookAlikePath ? QStringLiteral("other") : QStringLiteral("own");
+        const QString expected =
+            path == lookAlikePath ? QStringLiteral("other") : QStringLiteral("own");
         QCOMPARE(LoadTextFile(path), expected);
     }
     // The temporary folder cannot remove a name it cannot decode.
@@ -121,8 +122,8 @@ void TestUndecodable::trashesItsOwnBytes()
     const QStringList names =
         FolderListing::list(folder.path(), {}, FolderListing::FileKinds(FolderListing::ftNormal));
     QCOMPARE(names.size(), 2);
-    const QString badShown = PathRules::fullName(
-        folder.path(), names[0] == lookAlike ? names[1] : names[0]);
+    const QString badShown =
+        PathRules::fullName(folder.path(), names[0] == lookAlike ? names[1] : names[0]);
     QString reason;
     QVERIFY2(SendToRecycleBin(badShown, &reason), qPrintable(reason));
 
