@@ -1,12 +1,17 @@
+#include "shell/RecycleBin.h"
 #include "shell/ShellOpen.h"
+#include "support/DialogAnswerer.h"
 #include "support/FakeOpener.h"
 #include "support/TempFolder.h"
+#include "widgets/PathRules.h"
 
 #include <QApplication>
 #include <QStandardPaths>
 #include <QTest>
 
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class tst_ShellOpen : public QObject {
     Q_OBJECT
@@ -14,10 +19,14 @@ class tst_ShellOpen : public QObject {
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void init();
     void opensTheTrashEachTime();
     void opensTheFolder_data();
     void opensTheFolder();
     void emptyFolderOpensNothingElse();
+    void failingOpenerIsReported_data();
+    void failingOpenerIsReported();
+    void trashFallsBackToItsFilesFolder();
 
 private:
     // Qt keeps the launcher it found first, so one fake serves the whole run.
@@ -28,6 +37,11 @@ void tst_ShellOpen::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     m_opener = std::make_unique<FakeOpener>();
+}
+
+void tst_ShellOpen::init()
+{
+    m_opener->failFor({});
 }
 
 void tst_ShellOpen::cleanupTestCase()
@@ -47,26 +61,31 @@ void tst_ShellOpen::opensTheTrashEachTime()
 
 void tst_ShellOpen::opensTheFolder_data()
 {
-    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QString>("expectedTail");
 
-    QTest::newRow("plain name") << QStringLiteral("mails") << QStringLiteral("/mails");
+    QTest::newRow("plain name") << QByteArray("mails") << QStringLiteral("/mails");
     QTest::newRow("space and accent are URL-encoded")
-        << QStringLiteral("Boîte reçue") << QStringLiteral("/Bo%C3%AEte%20re%C3%A7ue");
+        << QByteArray("Bo\xc3\xaete re\xc3\xa7ue") << QStringLiteral("/Bo%C3%AEte%20re%C3%A7ue");
+    QTest::newRow("a byte that is not UTF-8 is passed as itself")
+        << QByteArray("bad\xff \xe9") << QStringLiteral("/bad%FF%20%E9");
 }
 
 void tst_ShellOpen::opensTheFolder()
 {
-    QFETCH(QString, name);
+    QFETCH(QByteArray, name);
     QFETCH(QString, expectedTail);
 
     TempFolder root;
-    QVERIFY(QDir(root.path()).mkdir(name));
+    const QByteArray raw = QFile::encodeName(root.path()) + '/' + name;
+    QCOMPARE(::mkdir(raw.constData(), 0700), 0);
     const QStringList before = m_opener->requests();
-    OpenFolderInFileManager(root.filePath(name));
+    OpenFolderInFileManager(PathRules::fullName(root.path(), PathRules::decodeName(name)));
     QTRY_COMPARE(m_opener->requests().size(), before.size() + 1);
     QCOMPARE(m_opener->requests().last(),
              QString::fromLatin1(QUrl::fromLocalFile(root.path()).toEncoded()) + expectedTail);
+    // The temporary folder cannot remove a name it cannot decode.
+    ::rmdir(raw.constData());
 }
 
 void tst_ShellOpen::emptyFolderOpensNothingElse()
@@ -80,6 +99,63 @@ void tst_ShellOpen::emptyFolderOpensNothingElse()
     QVERIFY2(added == QStringList{QStringLiteral("trash:///")} ||
                  added == (QStringList{QString(), QStringLiteral("trash:///")}),
              qPrintable(added.join(QLatin1Char('|'))));
+}
+
+void tst_ShellOpen::failingOpenerIsReported_data()
+{
+    QTest::addColumn<bool>("trash");
+    QTest::addColumn<QString>("folder"); // the folder to open, or the one the warning names
+
+    const QString files = HomeTrashPath() + QStringLiteral("/files");
+    QTest::newRow("folder") << false << QStringLiteral("/nowhere/Boîte reçue");
+    QTest::newRow("trash: the warning names its files folder") << true << files;
+}
+
+void tst_ShellOpen::failingOpenerIsReported()
+{
+    QFETCH(bool, trash);
+    QFETCH(QString, folder);
+
+    m_opener->failFor({QStringLiteral("*")});
+    const QStringList before = m_opener->requests();
+    DialogAnswerer answerer;
+    answerer.press(Qt::Key_Return);
+    if (trash)
+        OpenRecycleBin();
+    else
+        OpenFolderInFileManager(folder);
+    QTRY_COMPARE(answerer.results(), QList<int>{1});
+    QCOMPARE(answerer.texts(),
+             QStringList{QStringLiteral("Impossible d'ouvrir le dossier \"%1\".\r\nVous pouvez "
+                                        "l'ouvrir vous-même dans votre gestionnaire de fichiers.")
+                             .arg(folder)});
+    QCOMPARE(answerer.captions(), QStringList{QStringLiteral("Avertissement")});
+    QStringList expected;
+    if (trash)
+        expected << QStringLiteral("trash:///");
+    expected << QString::fromLatin1(QUrl::fromLocalFile(folder).toEncoded());
+    QCOMPARE(m_opener->requests().mid(before.size()), expected);
+}
+
+void tst_ShellOpen::trashFallsBackToItsFilesFolder()
+{
+    m_opener->failFor({QStringLiteral("trash:///")});
+    const QStringList before = m_opener->requests();
+    DialogAnswerer answerer;
+    answerer.setDefaultKeys({Qt::Key_Return}, 1);
+    bool settled = false;
+    bool opened = false;
+    OpenRecycleBin([&](bool result) {
+        settled = true;
+        opened = result;
+    });
+    QTRY_VERIFY(settled);
+    QVERIFY(opened);
+    QCOMPARE(answerer.texts(), QStringList());
+    const QString files = HomeTrashPath() + QStringLiteral("/files");
+    QCOMPARE(m_opener->requests().mid(before.size()),
+             (QStringList{QStringLiteral("trash:///"),
+                          QString::fromLatin1(QUrl::fromLocalFile(files).toEncoded())}));
 }
 
 QTEST_MAIN(tst_ShellOpen)

@@ -15,7 +15,14 @@ QString sharedFolder()
         QFile script(dir.filePath(QStringLiteral("xdg-open")));
         if (!script.open(QIODevice::WriteOnly))
             throw std::runtime_error("cannot write the fake xdg-open");
-        script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$(dirname \"$0\")/requests.log\"\n");
+        // Records the request, then fails when asked to: for every request ("*") or this one.
+        script.write(
+            "#!/bin/sh\n"
+            "dir=$(dirname \"$0\")\n"
+            "printf '%s\\n' \"$*\" >> \"$dir/requests.log\"\n"
+            "if [ -f \"$dir/failing\" ] && grep -qxF -e '*' -e \"$*\" \"$dir/failing\"; then\n"
+            "  exit 4\n"
+            "fi\n");
         script.close();
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("PATH", QFile::encodeName(dir.path()) + ':' + qgetenv("PATH"));
@@ -25,9 +32,23 @@ QString sharedFolder()
 }
 } // namespace
 
-FakeOpener::FakeOpener() : m_log(sharedFolder() + QStringLiteral("/requests.log"))
+FakeOpener::FakeOpener()
+    : m_log(sharedFolder() + QStringLiteral("/requests.log")),
+      m_failing(sharedFolder() + QStringLiteral("/failing"))
 {
     QFile::remove(m_log);
+    QFile::remove(m_failing);
+}
+
+void FakeOpener::failFor(const QStringList& requests)
+{
+    QFile::remove(m_failing);
+    if (requests.isEmpty())
+        return;
+    QFile list(m_failing);
+    if (!list.open(QIODevice::WriteOnly) ||
+        list.write((requests.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8()) < 0)
+        throw std::runtime_error("cannot write the fake xdg-open's failures");
 }
 
 QStringList FakeOpener::requests() const

@@ -1,4 +1,5 @@
 #include "scan/TextCodec.h"
+#include "shell/RecycleBin.h"
 #include "support/TempFolder.h"
 #include "widgets/FolderListing.h"
 #include "widgets/PathRules.h"
@@ -7,7 +8,10 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <cctype>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // A file name that is not valid UTF-8 is listed, shown with its undecodable bytes as characters
@@ -24,6 +28,8 @@ private slots:
     void textsThatNameNoFile();
     void readsItsOwnBytes_data();
     void readsItsOwnBytes();
+    void trashesItsOwnBytes_data() { readsItsOwnBytes_data(); }
+    void trashesItsOwnBytes();
 };
 
 void TestUndecodable::roundTrip_data()
@@ -92,11 +98,65 @@ void TestUndecodable::readsItsOwnBytes()
     for (const QString& name : names) {
         const QString path = PathRules::fullName(folder.path(), name);
         QVERIFY(PathRules::isRegularFile(path));
-        const QString expected = path == lookAlikePath ? QStringLiteral("other") : QStringLiteral("own");
+        const QString expected =
+            path == lookAlikePath ? QStringLiteral("other") : QStringLiteral("own");
         QCOMPARE(LoadTextFile(path), expected);
     }
     // The temporary folder cannot remove a name it cannot decode.
     ::unlink(badPath.constData());
+}
+
+void TestUndecodable::trashesItsOwnBytes()
+{
+    QFETCH(QByteArray, badName);
+    QFETCH(QString, lookAlike);
+    TempFolder home;
+    TempFolder folder;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+    const QByteArray badPath = QFile::encodeName(folder.path()) + '/' + badName;
+    const int fd = ::open(badPath.constData(), O_WRONLY | O_CREAT, 0600);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    const QString lookAlikePath = folder.write(lookAlike, "other");
+
+    const QStringList names =
+        FolderListing::list(folder.path(), {}, FolderListing::FileKinds(FolderListing::ftNormal));
+    QCOMPARE(names.size(), 2);
+    const QString badShown =
+        PathRules::fullName(folder.path(), names[0] == lookAlike ? names[1] : names[0]);
+    QString reason;
+    QVERIFY2(SendToRecycleBin(badShown, &reason), qPrintable(reason));
+
+    // The file itself is in the trash under its own bytes; the look-alike has not moved.
+    struct stat st;
+    QCOMPARE(::lstat(badPath.constData(), &st), -1);
+    QFile kept(lookAlikePath);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("other"));
+    const QByteArray trash = QFile::encodeName(home.path()) + "/Trash";
+    const QByteArray trashed = trash + "/files/" + badName;
+    QCOMPARE(::lstat(trashed.constData(), &st), 0);
+    const QByteArray record = trash + "/info/" + badName + ".trashinfo";
+    QFile info;
+    const int infoFd = ::open(record.constData(), O_RDONLY);
+    QVERIFY(infoFd >= 0);
+    QVERIFY(info.open(infoFd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    const QList<QByteArray> lines = info.readAll().split('\n');
+    QVERIFY(lines.size() > 1);
+    // The record holds the original bytes, percent-encoded (0xFF as "%FF").
+    QByteArray expected = "Path=";
+    for (const char c : badPath) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80 && (std::isalnum(byte) || std::strchr("/-._~", byte)))
+            expected += c;
+        else
+            expected += '%' + QByteArray::number(byte, 16).toUpper().rightJustified(2, '0');
+    }
+    QCOMPARE(lines[1], expected);
+
+    ::unlink(trashed.constData());
+    ::unlink(record.constData());
+    qunsetenv("XDG_DATA_HOME");
 }
 
 QTEST_MAIN(TestUndecodable)
