@@ -207,8 +207,7 @@ void TestPersistence::missingFolderReportedAndRestoreGoesOn()
     answers.press(Qt::Key_Return);
     TForm1& form = start();
     QTRY_COMPARE(answers.texts().size(), 1);
-    QCOMPARE(answers.texts()[0],
-             QStringLiteral("Impossible de trouver le chemin d'accès spécifié."));
+    QCOMPARE(answers.texts()[0], QStringLiteral("Impossible de trouver le fichier spécifié."));
     QCOMPARE(form.JvDirectoryEdit1()->text(), gone);
     // The other values were restored all the same.
     QCOMPARE(form.Edit1()->text(), QStringLiteral("2019"));
