@@ -25,6 +25,7 @@ private slots:
     void cleanup();
 
     void noFileGivesDefaultsAndCreatesNothing();
+    void installedStartsInHomeFolder();
     void firstSaveLayout();
     void secondSaveWritesSameBytes();
     void saveKeepsForeignLines();
@@ -98,6 +99,32 @@ void TestPersistence::noFileGivesDefaultsAndCreatesNothing()
     QCOMPARE(form.Memo2()->height(), 160);
     QCOMPARE(form.ListBox1()->height(), 160);
     QVERIFY(!QFile::exists(iniPath()));
+}
+
+void TestPersistence::installedStartsInHomeFolder()
+{
+    // The executable's folder cannot be written and holds no settings file: the settings live
+    // in the configuration folder, and the folder to start in is the user's home.
+    const QString bin = m_home->filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkdir(bin));
+    m_home->write(QStringLiteral("bin/programme"), "x");
+    SetExecutablePathForTesting(bin + QStringLiteral("/twindrop"));
+    QVERIFY(QFile::setPermissions(bin, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const auto reopen = qScopeGuard([&] {
+        QFile::setPermissions(bin, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ExeOwner);
+    });
+    const QByteArray home = qgetenv("HOME");
+    const auto homeBack = qScopeGuard([&] { qputenv("HOME", home); });
+    qputenv("HOME", QFile::encodeName(m_mails->path()));
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir(config).removeRecursively();
+    QVERIFY(!IniFilePath().startsWith(bin));
+
+    TForm1& form = start();
+    QCOMPARE(form.JvDirectoryEdit1()->text(), m_mails->path());
+    QCOMPARE(form.JvFileListBox1()->directory(), m_mails->path());
+    QVERIFY(!QFile::exists(bin + QStringLiteral("/twindrop.INI")));
 }
 
 void TestPersistence::firstSaveLayout()
