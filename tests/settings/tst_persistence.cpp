@@ -25,7 +25,8 @@ private slots:
     void cleanup();
 
     void noFileGivesDefaultsAndCreatesNothing();
-    void installedStartsInHomeFolder();
+    void readOnlyExecutableFolder_data();
+    void readOnlyExecutableFolder();
     void firstSaveLayout();
     void secondSaveWritesSameBytes();
     void saveKeepsForeignLines();
@@ -101,13 +102,23 @@ void TestPersistence::noFileGivesDefaultsAndCreatesNothing()
     QVERIFY(!QFile::exists(iniPath()));
 }
 
-void TestPersistence::installedStartsInHomeFolder()
+void TestPersistence::readOnlyExecutableFolder_data()
 {
-    // The executable's folder cannot be written and holds no settings file: the settings live
-    // in the configuration folder, and the folder to start in is the user's home.
+    QTest::addColumn<bool>("fileBeside");
+    QTest::newRow("no settings file beside it starts in the home folder") << false;
+    QTest::newRow("a settings file beside it keeps the executable's folder") << true;
+}
+
+// The executable's folder cannot be written (an installed twindrop); the settings file names
+// no folder.
+void TestPersistence::readOnlyExecutableFolder()
+{
+    QFETCH(bool, fileBeside);
     const QString bin = m_home->filePath(QStringLiteral("bin"));
     QVERIFY(QDir().mkdir(bin));
-    m_home->write(QStringLiteral("bin/programme"), "x");
+    m_home->write(QStringLiteral("bin/programme.txt"), "x");
+    if (fileBeside)
+        m_home->write(QStringLiteral("bin/twindrop.INI"), "[OPTIONS]\nAUTO=0\n");
     SetExecutablePathForTesting(bin + QStringLiteral("/twindrop"));
     QVERIFY(QFile::setPermissions(bin, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     const auto reopen = qScopeGuard([&] {
@@ -119,12 +130,12 @@ void TestPersistence::installedStartsInHomeFolder()
     qputenv("HOME", QFile::encodeName(m_mails->path()));
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir(config).removeRecursively();
-    QVERIFY(!IniFilePath().startsWith(bin));
+    QCOMPARE(IniFilePath().startsWith(bin), fileBeside);
 
     TForm1& form = start();
-    QCOMPARE(form.JvDirectoryEdit1()->text(), m_mails->path());
-    QCOMPARE(form.JvFileListBox1()->directory(), m_mails->path());
-    QVERIFY(!QFile::exists(bin + QStringLiteral("/twindrop.INI")));
+    const QString folder = fileBeside ? bin + QStringLiteral("/") : m_mails->path();
+    QCOMPARE(form.JvDirectoryEdit1()->text(), folder);
+    QCOMPARE(form.JvFileListBox1()->directory(), fileBeside ? bin : m_mails->path());
 }
 
 void TestPersistence::firstSaveLayout()
