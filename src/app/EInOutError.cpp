@@ -1,7 +1,10 @@
 #include "app/EInOutError.h"
 
+#include <QByteArray>
+
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 EInOutError::EInOutError(int code) : Exception(messageForCode(code)), m_code(code) {}
 
@@ -44,6 +47,23 @@ int EInOutError::codeFromErrno(int err, bool forFolder)
     default:
         return err;
     }
+}
+
+int EInOutError::codeForFolder(int err, const QByteArray& folder)
+{
+    if (err != ENOENT)
+        return codeFromErrno(err, true);
+    QByteArray parent = folder;
+    while (parent.size() > 1 && parent.endsWith('/'))
+        parent.chop(1);
+    const qsizetype slash = parent.lastIndexOf('/');
+    if (slash < 0)
+        return 3;
+    parent.truncate(slash == 0 ? 1 : slash);
+    struct stat info;
+    if (::stat(parent.constData(), &info) == 0 && S_ISDIR(info.st_mode))
+        return 2;
+    return 3;
 }
 
 QString EInOutError::systemText(int err)

@@ -12,6 +12,9 @@ public:
     static QString messageForCode(int code);
     // errno onto the platform codes; forFolder chooses 3 for ENOENT on the way to a folder.
     static int codeFromErrno(int err, bool forFolder);
+    // The code for a folder that cannot be entered: 2 when only its last element is missing
+    // (the folder that holds it exists), 3 when a folder on the way is missing.
+    static int codeForFolder(int err, const QByteArray& folder);
     // The system's own sentence for an errno value, in French for the common ones.
     static QString systemText(int err);
 

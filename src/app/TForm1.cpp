@@ -25,7 +25,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -108,6 +110,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     buildControls();
     buildMenus();
     applyOwnColours();
+    // Each list filled itself before its handler was connected.
+    setStatusText(0, QString::number(m_JvFileListBox1->itemCount()));
+    JvFileListBox2Change();
 
     // Key preview: the window sees every key press before the focused control does.
     qApp->installEventFilter(this);
@@ -557,12 +562,16 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto* widget = qobject_cast<QWidget*>(watched);
+        // A key for the menu bar or an open menu (Escape leaving them) is theirs alone.
+        if (qobject_cast<QMenuBar*>(widget) || qobject_cast<QMenu*>(widget))
+            return QMainWindow::eventFilter(watched, event);
         // Once per key: the press is seen where it is first delivered, the focused control.
         if (widget && widget->window() == this && widget == QApplication::focusWidget())
             FormKeyPress(static_cast<QKeyEvent*>(event));
         else if (widget == this && !QApplication::focusWidget())
             FormKeyPress(static_cast<QKeyEvent*>(event));
-    } else if (event->type() == QEvent::MouseButtonDblClick && watched == m_ListBox1->viewport()) {
+    } else if (event->type() == QEvent::MouseButtonDblClick && watched == m_ListBox1->viewport() &&
+               static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         RunHandler([this] { OuvrirlacorbeilleClick(); });
         return true;
     }

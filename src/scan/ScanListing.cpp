@@ -17,7 +17,7 @@ void ScanListing::read(const QString& folder, FolderListing::FileKinds kinds)
     m_indexByName.clear();
     m_indexByName.reserve(m_names.size());
     for (int i = 0; i < m_names.size(); ++i) {
-        m_upperNames.append(MaskMatcher::upperName(m_names[i]));
+        m_upperNames.append(MaskMatcher::upperCase(m_names[i]));
         m_indexByName.insert(m_names[i], i);
     }
     m_gone = QList<bool>(m_names.size(), false);

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr char16_t kNulPlaceholder = 0x2400;
+// The odd last byte of a UTF-16 file shows as the usual sign for a byte that decodes to nothing.
+constexpr char16_t kOddBytePlaceholder = 0xFFFD;
 
 class RedrawSuspended {
 public:
@@ -92,7 +94,10 @@ QString TMemo::shownText(QStringView text)
     QChar* out = shown.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (c == u'\r') {
+        if (IsOddByteMark(text, i)) {
+            ++i;
+            *out++ = kOddBytePlaceholder;
+        } else if (c == u'\r') {
             if (i + 1 < text.size() && text[i + 1] == u'\n')
                 ++i;
             *out++ = u'\n';
@@ -106,12 +111,14 @@ QString TMemo::shownText(QStringView text)
     return shown;
 }
 
-// Each shown character stands for one true character, except a shown break for a CR LF pair.
+// Each shown character stands for one true character, except a shown break for a CR LF pair and
+// the odd-byte sign for its two-unit mark.
 qsizetype TMemo::trueOffset(qsizetype shownOffset, qsizetype fromShown, qsizetype fromTrue) const
 {
     qsizetype i = fromTrue;
     for (qsizetype d = fromShown; d < shownOffset && i < m_text.size(); ++d) {
-        if (m_text[i] == u'\r' && i + 1 < m_text.size() && m_text[i + 1] == u'\n')
+        if (IsOddByteMark(m_text, i) ||
+            (m_text[i] == u'\r' && i + 1 < m_text.size() && m_text[i + 1] == u'\n'))
             i += 2;
         else
             ++i;

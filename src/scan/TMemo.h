@@ -5,8 +5,8 @@
 #include <QStringView>
 
 // A multi-line text pane that holds one whole text with CR LF line breaks; wrapping is display
-// only. The control shows a NUL as U+2400 and each line break as one break, but text() always
-// returns the true text, user edits included.
+// only. The control shows a NUL as U+2400, the odd-byte mark of a UTF-16 file as U+FFFD and each
+// line break as one break, but text() always returns the true text, user edits included.
 class TMemo : public QPlainTextEdit {
     Q_OBJECT
 public:

@@ -29,9 +29,10 @@ constexpr char16_t kWindows1252High[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-QString decodeUtf16(QByteArrayView bytes, bool bigEndian)
+QString decodeUtf16(QByteArrayView bytes, bool bigEndian, int& oddByte)
 {
     const qsizetype units = bytes.size() / 2;
+    oddByte = bytes.size() % 2 ? int(static_cast<unsigned char>(bytes.back())) : -1;
     QString text(units, Qt::Uninitialized);
     auto* out = reinterpret_cast<char16_t*>(text.data());
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -184,16 +185,17 @@ QString DecodeEightBit(QByteArrayView bytes)
     return DecodeWindows1252(bytes);
 }
 
-QString DecodeText(QByteArrayView bytes)
+QString DecodeText(QByteArrayView bytes, int& oddByte)
 {
+    oddByte = -1;
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const qsizetype size = bytes.size();
     if (size >= 3 && in[0] == 0xEF && in[1] == 0xBB && in[2] == 0xBF)
         return DecodeEightBit(bytes.sliced(3));
     if (size >= 2 && in[0] == 0xFF && in[1] == 0xFE)
-        return decodeUtf16(bytes.sliced(2), false);
+        return decodeUtf16(bytes.sliced(2), false, oddByte);
     if (size >= 2 && in[0] == 0xFE && in[1] == 0xFF)
-        return decodeUtf16(bytes.sliced(2), true);
+        return decodeUtf16(bytes.sliced(2), true, oddByte);
     return DecodeEightBit(bytes);
 }
 
@@ -218,9 +220,33 @@ QString NormalizeLineBreaks(QStringView text)
     return result;
 }
 
+// Why the odd byte takes two code units, and why it compares soundly. An even UTF-16 body can
+// hold any sequence of code units, so no single one is left free for the byte. But once line
+// breaks are made CR LF, every CR of a file's text is followed by LF; only the mark, added after
+// that step, has a CR followed by something else. Case folding maps CR, LF and a lone surrogate
+// to themselves and nothing else to them, so after folding, a text with the mark still has its
+// CR followed by the surrogate and a text without it still has every CR followed by LF: they
+// differ. The CR also keeps the surrogate from pairing with a high surrogate that ends the body,
+// so folding leaves the mark alone and two marked texts fold equal only when their bytes are
+// the same and their bodies fold equal.
+QString OddByteMark(quint8 byte)
+{
+    return QStringLiteral("\r") + QChar(char16_t(0xDC00 + byte));
+}
+
+bool IsOddByteMark(QStringView text, qsizetype at)
+{
+    return at + 1 < text.size() && text[at] == u'\r' && text[at + 1].unicode() >= 0xDC00 &&
+           text[at + 1].unicode() <= 0xDCFF;
+}
+
 QString FileText(QByteArrayView bytes)
 {
-    return NormalizeLineBreaks(DecodeText(bytes));
+    int oddByte = -1;
+    QString text = NormalizeLineBreaks(DecodeText(bytes, oddByte));
+    if (oddByte >= 0)
+        text += OddByteMark(quint8(oddByte));
+    return text;
 }
 
 namespace {

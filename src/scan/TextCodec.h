@@ -10,8 +10,9 @@
 // function but the file readers is a pure function of its input, so results can be cached.
 
 // Decodes by the byte-order mark (EF BB BF, FF FE, FE FF, tested in that order); without one, and
-// for the bytes after a UTF-8 mark, through DecodeEightBit.
-QString DecodeText(QByteArrayView bytes);
+// for the bytes after a UTF-8 mark, through DecodeEightBit. A UTF-16 body of odd length leaves
+// its last byte in oddByte; otherwise oddByte is -1.
+QString DecodeText(QByteArrayView bytes, int& oddByte);
 // UTF-8 when the whole content is well-formed UTF-8, else Windows-1252 byte by byte; bytes that
 // Windows-1252 leaves undefined keep their own value (0x81 gives U+0081), so no two byte sequences
 // give the same text.
@@ -23,6 +24,12 @@ QString DecodeWindows1252(QByteArrayView bytes);
 
 // LF, CR LF and a lone CR each become CR LF.
 QString NormalizeLineBreaks(QStringView text);
+// What stands for the odd last byte of a UTF-16 file at the end of its text: CR, then U+DC00
+// plus the byte. No file text holds it otherwise (see FileText).
+QString OddByteMark(quint8 byte);
+// Whether text[at] starts an odd-byte mark.
+bool IsOddByteMark(QStringView text, qsizetype at);
+// The decoded text with CR LF line breaks, then the odd-byte mark when there is an odd byte.
 QString FileText(QByteArrayView bytes);
 
 // ICU full case folding; turkic folds I to dotless i and dotted I to i.

@@ -97,6 +97,14 @@ QString IniFilePath()
     return fallbackIniPath();
 }
 
+QString DefaultFolder()
+{
+    const QString path = executablePath();
+    if (path.isEmpty() || IniFilePath() == ChangeFileExt(path, kIniExtension))
+        return AppDirectory();
+    return QDir::homePath();
+}
+
 QStringList SplitText(const QString& text, const QString& separator)
 {
     QStringList pieces;

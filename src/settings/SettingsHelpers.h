@@ -15,6 +15,9 @@ QString AppBaseName(bool upperCase);
 // The settings file: the executable's path with the extension ".INI", or the same name in the
 // user's configuration folder when the executable's folder cannot be written and holds none.
 QString IniFilePath();
+// The folder to work on when none is stored: AppDirectory() while the settings file lives beside
+// the executable, else (an installed twindrop) the user's home folder.
+QString DefaultFolder();
 
 QString IniReadString(const QString& section, const QString& key, const QString& defaultValue,
                       const QString& iniPath = QString());

@@ -25,7 +25,7 @@ void WindowPersistence::Restore()
     RunHandler([this] { RestoreFormGeometry(&m_form); });
     RunHandler([this] {
         m_form.JvDirectoryEdit1()->setDirectory(
-            IniReadString(kOptions, QStringLiteral("DOSSIER"), AppDirectory()));
+            IniReadString(kOptions, QStringLiteral("DOSSIER"), DefaultFolder()));
     });
     RunHandler([this] {
         QLineEdit* mask = m_form.Edit1();

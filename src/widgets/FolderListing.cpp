@@ -104,7 +104,7 @@ QStringList FolderListing::list(const QString& folder, const QStringList& patter
             if (attributes & excluded)
                 continue;
             const QString name = entryName(raw);
-            if (!MaskMatcher::matchesAny(patterns, MaskMatcher::upperName(name)))
+            if (!MaskMatcher::matchesAny(patterns, MaskMatcher::upperCase(name)))
                 continue;
             files << name;
         }

@@ -2,20 +2,44 @@
 
 #include "app/Exception.h"
 
+#include <unicode/uchar.h>
+
 QStringList MaskMatcher::splitMask(const QString& mask)
 {
     QStringList patterns;
     qsizetype start = 0;
     for (qsizetype i = 0; i < mask.size(); ++i) {
         if (mask.at(i) == QLatin1Char(';')) {
-            patterns << mask.mid(start, i - start).toUpper();
+            patterns << upperCase(QStringView(mask).mid(start, i - start));
             start = i + 1;
         }
     }
     const QString last = mask.mid(start);
     if (!last.isEmpty())
-        patterns << last.toUpper();
+        patterns << upperCase(last);
     return patterns;
+}
+
+QString MaskMatcher::upperCase(QStringView text)
+{
+    QString upper;
+    upper.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t code = text[i].unicode();
+        if (QChar::isHighSurrogate(code) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            code = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        // Simple mapping; a lone surrogate stays as it is.
+        const char32_t mapped = char32_t(u_toupper(UChar32(code)));
+        if (QChar::requiresSurrogates(mapped)) {
+            upper += QChar(QChar::highSurrogate(mapped));
+            upper += QChar(QChar::lowSurrogate(mapped));
+        } else {
+            upper += QChar(char16_t(mapped));
+        }
+    }
+    return upper;
 }
 
 // Two phases with restart marks; kept literally because listings depend on its exact answers
@@ -95,11 +119,6 @@ bool MaskMatcher::matches(const QString& pattern, const QString& name)
             }
         }
     }
-}
-
-QString MaskMatcher::upperName(const QString& name)
-{
-    return name.toUpper();
 }
 
 bool MaskMatcher::matchesAny(const QStringList& patterns, const QString& upperName)

@@ -179,8 +179,9 @@ void TJvFileListBox::setDirectory(const QString& directory)
         return;
     const QString folder = PathRules::resolveFolder(directory);
     if (folder != m_directory) {
-        if (::chdir(PathRules::localPath(folder).constData()) != 0)
-            throw EInOutError(EInOutError::codeFromErrno(errno, true));
+        const QByteArray path = PathRules::localPath(folder);
+        if (::chdir(path.constData()) != 0)
+            throw EInOutError(EInOutError::codeForFolder(errno, path));
         m_directory = folder;
         reRead();
     }

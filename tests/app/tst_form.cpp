@@ -2,6 +2,7 @@
 #include "scan/TMemo.h"
 #include "settings/FormGeometry.h"
 #include "settings/SettingsHelpers.h"
+#include "style/TStyleManager.h"
 #include "support/FakeOpener.h"
 #include "support/TempFolder.h"
 #include "widgets/TGauge.h"
@@ -12,6 +13,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -40,7 +43,13 @@ private slots:
     void popupShortcutsOnlyOnMainList();
     void escapeSetsStopWhicheverControlHasFocus_data();
     void escapeSetsStopWhicheverControlHasFocus();
+    void escapeForTheMenusDoesNotStop_data();
+    void escapeForTheMenusDoesNotStop();
     void doubleClickOnEmptyDuplicatesListOpensTrash();
+    void onlyLeftDoubleClickOpensTrash_data();
+    void onlyLeftDoubleClickOpensTrash();
+    void statusCountsFromFirstShow_data();
+    void statusCountsFromFirstShow();
     void quitClosesOutsideScan();
 
 private:
@@ -246,11 +255,101 @@ void TestForm::escapeSetsStopWhicheverControlHasFocus()
     QCOMPARE(m_form->Memo1()->text(), memoText);
 }
 
+void TestForm::escapeForTheMenusDoesNotStop_data()
+{
+    QTest::addColumn<bool>("openMenu");
+    QTest::newRow("Alt then Escape leaves the menu bar") << false;
+    QTest::newRow("Escape closes a menu, then leaves the menu bar") << true;
+}
+
+void TestForm::escapeForTheMenusDoesNotStop()
+{
+    QFETCH(bool, openMenu);
+    // The application style is the one that lets Alt alone select the menu bar.
+    QVERIFY(TStyleManager::TrySetStyle(QStringLiteral("Metropolis UI Blue"), false));
+    const auto systemStyle = qScopeGuard([] { TStyleManager::resetForTesting(); });
+    m_form->activateWindow();
+    m_form->JvFileListBox1()->setFocus();
+    QTRY_VERIFY(m_form->JvFileListBox1()->hasFocus());
+    m_form->StopRequested = false;
+    QMenuBar* bar = m_form->menuBar();
+
+    QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
+    QTRY_VERIFY(bar->hasFocus());
+    if (openMenu) {
+        QTest::keyClick(bar, Qt::Key_Down);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QVERIFY(bar->hasFocus());
+    }
+    QTest::keyClick(bar, Qt::Key_Escape);
+    QTRY_VERIFY(m_form->JvFileListBox1()->hasFocus());
+    QVERIFY(!m_form->StopRequested);
+
+    // Back on the window, Escape is the scan's again.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(m_form->StopRequested);
+}
+
 void TestForm::doubleClickOnEmptyDuplicatesListOpensTrash()
 {
     QCOMPARE(m_form->ListBox1()->count(), 0);
     QTest::mouseDClick(m_form->ListBox1()->viewport(), Qt::LeftButton);
     QTRY_COMPARE(m_opener->requests(), QStringList{QStringLiteral("trash:///")});
+}
+
+void TestForm::onlyLeftDoubleClickOpensTrash_data()
+{
+    QTest::addColumn<Qt::MouseButton>("button");
+    QTest::newRow("right button") << Qt::RightButton;
+    QTest::newRow("middle button") << Qt::MiddleButton;
+}
+
+void TestForm::onlyLeftDoubleClickOpensTrash()
+{
+    QFETCH(Qt::MouseButton, button);
+    QTest::mouseDClick(m_form->ListBox1()->viewport(), button);
+    m_form->PopupMenu2()->close();
+    // The left button's request comes second: had the other button made one, it would be
+    // recorded before it.
+    QTest::mouseDClick(m_form->ListBox1()->viewport(), Qt::LeftButton);
+    QTRY_COMPARE(m_opener->requests(), QStringList{QStringLiteral("trash:///")});
+}
+
+void TestForm::statusCountsFromFirstShow_data()
+{
+    QTest::addColumn<bool>("withFiles");
+    QTest::addColumn<QString>("mainCount");
+    QTest::addColumn<QString>("candidateCount");
+    // "abc1.txt" is the reference; its candidates are the names beginning with "abc".
+    QTest::newRow("current folder with mails") << true << "3"
+                                               << "2";
+    QTest::newRow("empty current folder") << false << "0"
+                                          << "0";
+}
+
+void TestForm::statusCountsFromFirstShow()
+{
+    QFETCH(bool, withFiles);
+    QFETCH(QString, mainCount);
+    QFETCH(QString, candidateCount);
+    m_form.reset();
+    TempFolder empty;
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(withFiles ? m_mails->path() : empty.path()));
+    const auto backToPrevious = qScopeGuard([&] { QDir::setCurrent(previous); });
+    // An empty stored folder: the restore points the lists at no folder, so they keep what they
+    // read when they were made.
+    IniWriteString(QStringLiteral("OPTIONS"), QStringLiteral("DOSSIER"), QString());
+    m_form = std::make_unique<TForm1>();
+    QCOMPARE(m_form->JvFileListBox1()->directory(), QDir::currentPath());
+    QCOMPARE(m_form->statusText(0), mainCount);
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QCOMPARE(m_form->statusText(0), mainCount);
+    QCOMPARE(m_form->statusText(1), candidateCount);
 }
 
 void TestForm::quitClosesOutsideScan()

@@ -105,10 +105,38 @@ private slots:
             << QStringLiteral("a\r\n\r\nb");
         QTest::newRow("FF FE 00 00 keeps its NUL")
             << bytes({0xFF, 0xFE, 0x00, 0x00}) << QByteArray() << false << QString(QChar(0));
-        QTest::newRow("UTF-16 LE loses an odd last byte")
-            << bytes({0xFF, 0xFE, 'A', 0, 'B'}) << QByteArray("a") << true << QStringLiteral("A");
-        QTest::newRow("UTF-16 BE loses an odd last byte")
-            << bytes({0xFE, 0xFF, 0, 'A', 0}) << QByteArray("a") << true << QStringLiteral("A");
+        // The odd last byte of a UTF-16 file is kept as CR and U+DC00 plus the byte.
+        const QString oddB = QStringLiteral("\r") + QChar(char16_t(0xDC42));
+        QTest::newRow("UTF-16 LE odd byte after text is kept")
+            << bytes({0xFF, 0xFE, 'A', 0, 'B'}) << bytes({0xFF, 0xFE, 'A', 0, 'C'}) << false
+            << "A" + oddB;
+        QTest::newRow("UTF-16 BE odd byte after text is kept")
+            << bytes({0xFE, 0xFF, 0, 'A', 'B'}) << bytes({0xFE, 0xFF, 0, 'A', 'C'}) << false
+            << "A" + oddB;
+        QTest::newRow("UTF-16 LE odd byte alone differs from empty")
+            << bytes({0xFF, 0xFE, 'B'}) << QByteArray() << false << oddB;
+        QTest::newRow("UTF-16 BE odd byte alone differs from empty")
+            << bytes({0xFE, 0xFF, 'B'}) << QByteArray() << false << oddB;
+        QTest::newRow("UTF-16 LE odd byte differs from the text in UTF-8")
+            << bytes({0xFF, 0xFE, 'A', 0, 'B'}) << QByteArray("a") << false << QString();
+        QTest::newRow("UTF-16 BE odd byte differs from the text in UTF-8")
+            << bytes({0xFE, 0xFF, 0, 'A', 'B'}) << kUtf8Mark + "A" << false << QString();
+        QTest::newRow("UTF-16 LE odd byte differs from the same text without it")
+            << bytes({0xFF, 0xFE, 'A', 0, 'B'}) << bytes({0xFF, 0xFE, 'A', 0}) << false
+            << QString();
+        QTest::newRow("UTF-16 BE odd byte differs from the same text without it")
+            << bytes({0xFE, 0xFF, 0, 'A', 'B'}) << bytes({0xFE, 0xFF, 0, 'A'}) << false
+            << QString();
+        QTest::newRow("UTF-16 odd byte is the same in LE and BE")
+            << bytes({0xFF, 0xFE, 'A', 0, 'B'}) << bytes({0xFE, 0xFF, 0, 'a', 'B'}) << true
+            << QString();
+        QTest::newRow("even UTF-16 body holding CR and U+DC42 differs from the odd byte")
+            << bytes({0xFF, 0xFE, 'A', 0, 0x0D, 0, 0x42, 0xDC}) << bytes({0xFF, 0xFE, 'A', 0, 'B'})
+            << false << QStringLiteral("A\r\n") + QChar(char16_t(0xDC42));
+        // U+D801 U+DC00 would pair into a capital that folds to U+D801 U+DC28.
+        QTest::newRow("odd bytes after a high surrogate stay distinct")
+            << bytes({0xFF, 0xFE, 0x01, 0xD8, 0x00}) << bytes({0xFF, 0xFE, 0x01, 0xD8, 0x28})
+            << false << QString();
         QTest::newRow("UTF-16 LE equals UTF-8 with mark")
             << utf16(kFrench, false) << kUtf8Mark + frenchUtf8 << true << frenchLoaded;
         QTest::newRow("UTF-16 BE equals UTF-16 LE")

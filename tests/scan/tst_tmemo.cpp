@@ -52,6 +52,18 @@ private slots:
         QCOMPARE(memo.document()->toPlainText(), QStringLiteral("ab\u2400cd\nef"));
     }
 
+    void loadKeepsOddByteAndShowsIt()
+    {
+        TempFolder folder;
+        TMemo memo;
+        memo.LoadFromFile(folder.write("a.txt", QByteArray("\xFF\xFE"
+                                                           "a\0\n\0b\0"
+                                                           "C",
+                                                           9)));
+        QCOMPARE(memo.text(), QStringLiteral("a\r\nb\r") + QChar(char16_t(0xDC43)));
+        QCOMPARE(memo.document()->toPlainText(), QStringLiteral("a\nb\uFFFD"));
+    }
+
     void sameTextIsNotHandedAgain()
     {
         TempFolder folder;
@@ -143,6 +155,13 @@ private slots:
                                                    << "ab";
         QTest::newRow("typing after a lone LF keeps it") << "a\nb" << 3 << "c"
                                                          << "a\nbc";
+        const QString oddByte = QStringLiteral("\r") + QChar(char16_t(0xDC43));
+        QTest::newRow("typing after the odd-byte sign keeps its mark") << "a" + oddByte << 2 << "x"
+                                                                       << "a" + oddByte + "x";
+        QTest::newRow("typing before the odd-byte sign keeps its mark") << "a" + oddByte << 1 << "x"
+                                                                        << "ax" + oddByte;
+        QTest::newRow("deleting the odd-byte sign removes its mark") << "a" + oddByte << 1 << "\x7f"
+                                                                     << "a";
         QTest::newRow("typing a repeated letter") << "aaa\r\naaa" << 2 << "a"
                                                   << "aaaa\r\naaa";
     }

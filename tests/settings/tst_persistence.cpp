@@ -25,6 +25,8 @@ private slots:
     void cleanup();
 
     void noFileGivesDefaultsAndCreatesNothing();
+    void readOnlyExecutableFolder_data();
+    void readOnlyExecutableFolder();
     void firstSaveLayout();
     void secondSaveWritesSameBytes();
     void saveKeepsForeignLines();
@@ -98,6 +100,42 @@ void TestPersistence::noFileGivesDefaultsAndCreatesNothing()
     QCOMPARE(form.Memo2()->height(), 160);
     QCOMPARE(form.ListBox1()->height(), 160);
     QVERIFY(!QFile::exists(iniPath()));
+}
+
+void TestPersistence::readOnlyExecutableFolder_data()
+{
+    QTest::addColumn<bool>("fileBeside");
+    QTest::newRow("no settings file beside it starts in the home folder") << false;
+    QTest::newRow("a settings file beside it keeps the executable's folder") << true;
+}
+
+// The executable's folder cannot be written (an installed twindrop); the settings file names
+// no folder.
+void TestPersistence::readOnlyExecutableFolder()
+{
+    QFETCH(bool, fileBeside);
+    const QString bin = m_home->filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkdir(bin));
+    m_home->write(QStringLiteral("bin/programme.txt"), "x");
+    if (fileBeside)
+        m_home->write(QStringLiteral("bin/twindrop.INI"), "[OPTIONS]\nAUTO=0\n");
+    SetExecutablePathForTesting(bin + QStringLiteral("/twindrop"));
+    QVERIFY(QFile::setPermissions(bin, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const auto reopen = qScopeGuard([&] {
+        QFile::setPermissions(bin, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ExeOwner);
+    });
+    const QByteArray home = qgetenv("HOME");
+    const auto homeBack = qScopeGuard([&] { qputenv("HOME", home); });
+    qputenv("HOME", QFile::encodeName(m_mails->path()));
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir(config).removeRecursively();
+    QCOMPARE(IniFilePath().startsWith(bin), fileBeside);
+
+    TForm1& form = start();
+    const QString folder = fileBeside ? bin + QStringLiteral("/") : m_mails->path();
+    QCOMPARE(form.JvDirectoryEdit1()->text(), folder);
+    QCOMPARE(form.JvFileListBox1()->directory(), fileBeside ? bin : m_mails->path());
 }
 
 void TestPersistence::firstSaveLayout()
@@ -207,8 +245,7 @@ void TestPersistence::missingFolderReportedAndRestoreGoesOn()
     answers.press(Qt::Key_Return);
     TForm1& form = start();
     QTRY_COMPARE(answers.texts().size(), 1);
-    QCOMPARE(answers.texts()[0],
-             QStringLiteral("Impossible de trouver le chemin d'accès spécifié."));
+    QCOMPARE(answers.texts()[0], QStringLiteral("Impossible de trouver le fichier spécifié."));
     QCOMPARE(form.JvDirectoryEdit1()->text(), gone);
     // The other values were restored all the same.
     QCOMPARE(form.Edit1()->text(), QStringLiteral("2019"));

@@ -271,8 +271,10 @@ void tst_FileList::folderThatCannotBeEntered_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing folder")
-        << "missing" << 3 << QStringLiteral("Impossible de trouver le chemin d'accès spécifié");
+    QTest::newRow("missing folder in an existing one")
+        << "missing" << 2 << QStringLiteral("Impossible de trouver le fichier spécifié");
+    QTest::newRow("dangling link in an existing folder")
+        << "dangling" << 2 << QStringLiteral("Impossible de trouver le fichier spécifié");
     QTest::newRow("missing parent")
         << "missing/deeper" << 3
         << QStringLiteral("Impossible de trouver le chemin d'accès spécifié");
@@ -289,6 +291,7 @@ void tst_FileList::folderThatCannotBeEntered()
     QFETCH(QString, message);
     TempFolder folder;
     touch(folder.filePath("a.txt"));
+    QVERIFY(QFile::link(folder.filePath("nowhere"), folder.filePath("dangling")));
     QVERIFY(QDir().mkdir(folder.filePath("locked")));
     QVERIFY(::chmod(QFile::encodeName(folder.filePath("locked")).constData(), 0) == 0);
     if (name == "locked" &&

@@ -5,7 +5,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The window-free rules of the file list: mask splitting and matching, name order, folder paths.
@@ -19,6 +21,8 @@ private slots:
     void match_data();
     void match();
     void emptyPatternReachedRaises();
+    void letterCaseOneForOne_data();
+    void letterCaseOneForOne();
     void sortIgnoresCaseThenCodeUnits_data();
     void sortIgnoresCaseThenCodeUnits();
     void resolveFolder_data();
@@ -40,6 +44,7 @@ void tst_FileListRules::splitMask_data()
     QTest::newRow("empty piece between semicolons is kept") << "a;;b" << QStringList{"A", "", "B"};
     QTest::newRow("lone semicolon gives one empty pattern") << ";" << QStringList{""};
     QTest::newRow("accented letters are upper-cased") << "été*" << QStringList{"ÉTÉ*"};
+    QTest::newRow("sharp s stays one letter") << "straße*" << QStringList{"STRAßE*"};
 }
 
 void tst_FileListRules::splitMask()
@@ -123,6 +128,41 @@ void tst_FileListRules::emptyPatternReachedRaises()
     // A pattern before it that accepts means the empty one is never reached.
     QVERIFY(MaskMatcher::matchesAny({"A*", ""}, "ABC"));
     QVERIFY(MaskMatcher::matchesAny({}, "ABC"));
+}
+
+// Through a real listing, so that names are upper-cased as the file list does it.
+void tst_FileListRules::letterCaseOneForOne_data()
+{
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("question mark takes sharp s") << "?"
+                                                 << "ß" << true;
+    QTest::newRow("STRASSE star refuses straße") << "STRASSE*"
+                                                 << "straße.eml" << false;
+    QTest::newRow("straße star takes STRAßE") << "straße*"
+                                              << "STRAßE.EML" << true;
+    QTest::newRow("question mark takes a ligature") << "?"
+                                                    << "ﬁ" << true;
+    QTest::newRow("lower-case accented mask takes upper-case name") << "été*"
+                                                                    << "ÉTÉ.txt" << true;
+    QTest::newRow("letters beyond the BMP ignore case") << "\U00010428*"
+                                                        << "\U00010400.txt" << true;
+}
+
+void tst_FileListRules::letterCaseOneForOne()
+{
+    QFETCH(QString, mask);
+    QFETCH(QString, name);
+    QFETCH(bool, listed);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    QFile file(folder.filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QStringList names =
+        FolderListing::list(folder.path(), MaskMatcher::splitMask(mask), FolderListing::ftNormal);
+    QCOMPARE(names, listed ? QStringList{name} : QStringList());
 }
 
 void tst_FileListRules::sortIgnoresCaseThenCodeUnits_data()
