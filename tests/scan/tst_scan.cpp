@@ -89,6 +89,7 @@ private slots:
     void escapeStopsScan();
     void closeDuringScanStopsThenSecondCloseSaves();
     void buttonDuringScanOnlyStops();
+    void newMaskDuringScanStopsCleanly_data();
     void newMaskDuringScanStopsCleanly();
     void referenceLoadFailureReportedAndScanGoesOn();
     void trashFailureReportedAndFileKept();
@@ -395,18 +396,35 @@ void TestScan::buttonDuringScanOnlyStops()
     QCOMPARE(form.windowTitle(), QStringLiteral("p3.txt"));
 }
 
+void TestScan::newMaskDuringScanStopsCleanly_data()
+{
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<int>("listed");
+    QTest::newRow("a narrower mask") << "q" << QStringList{} << 1;
+    // A re-read that fails half-way has emptied the list all the same.
+    const QStringList blank{QStringLiteral("Search string cannot be blank.")};
+    // Field 0 keeps its last count: no change was signalled.
+    QTest::newRow("a mask that is only a separator") << ";" << blank << 4;
+    QTest::newRow("an empty pattern between two") << "a;;b" << blank << 4;
+}
+
 void TestScan::newMaskDuringScanStopsCleanly()
 {
+    QFETCH(QString, mask);
+    QFETCH(QStringList, reports);
+    QFETCH(int, listed);
     ScanFixture fx;
     for (const char* name : {"q1.txt", "r2.txt", "s3.txt", "t4.txt"})
         fx.write(name, QByteArray(name));
     TForm1& form = fx.start();
-    // The main list shrinks under the running loop.
-    atFirstCandidates(form, [&] { form.Edit1()->setText(QStringLiteral("q")); });
-    fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
+    // The main list is read again under the running loop.
+    atFirstCandidates(form, [&] { form.Edit1()->setText(mask); });
+    fx.answers.setDefaultKeys({Qt::Key_Return}, 1);
     fx.scan();
-    QCOMPARE(fx.answers.texts().size(), 2);
-    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(1, 0));
+    const QStringList texts = fx.answers.texts();
+    QCOMPARE(texts.mid(1, texts.size() - 2), reports);
+    QCOMPARE(withoutTime(texts.last()), summary(listed, 0));
     QCOMPARE(fx.filesInFolder().size(), 4);
     QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
 }
