@@ -115,6 +115,10 @@ private:
     void buildMenus();
     void buildControls();
     void applyOwnColours();
+    // Tab order in reading order; the scan modes take one tab stop, at the checked mode.
+    void buildTabOrder();
+    // Tooltips of the scan modes, the automatic mode and the status fields.
+    void buildHints();
 
     TJvCaptionPanel* m_PANEL_LISTE = nullptr;
     TJvCaptionPanel* m_JvCaptionPanel1 = nullptr;
