@@ -13,6 +13,7 @@
 #include "widgets/TJvFileListBox.h"
 #include "widgets/TSplitter.h"
 #include "widgets/TStatusBar.h"
+#include "widgets/VectorImage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -127,10 +128,11 @@ TForm1::~TForm1()
     delete m_scan;
 }
 
-QPixmap TForm1::ImageList16(int index)
+QPixmap TForm1::ImageList16(int index, qreal devicePixelRatio)
 {
     initAppResources();
-    return QPixmap(QStringLiteral(":/ImageList16/%1.png").arg(index));
+    return VectorPixmap(QStringLiteral(":/ImageList16/%1.svg").arg(index), QSize(16, 16),
+                        devicePixelRatio);
 }
 
 void TForm1::buildActions()
