@@ -13,6 +13,7 @@
 #include "widgets/TJvFileListBox.h"
 #include "widgets/TSplitter.h"
 #include "widgets/TStatusBar.h"
+#include "widgets/VectorImage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -113,6 +114,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     // Each list filled itself before its handler was connected.
     setStatusText(0, QString::number(m_JvFileListBox1->itemCount()));
     JvFileListBox2Change();
+    buildTabOrder();
+    buildHints();
 
     // Key preview: the window sees every key press before the focused control does.
     qApp->installEventFilter(this);
@@ -130,10 +133,11 @@ TForm1::~TForm1()
     delete m_scan;
 }
 
-QPixmap TForm1::ImageList16(int index)
+QPixmap TForm1::ImageList16(int index, qreal devicePixelRatio)
 {
     initAppResources();
-    return QPixmap(QStringLiteral(":/ImageList16/%1.png").arg(index));
+    return VectorPixmap(QStringLiteral(":/ImageList16/%1.svg").arg(index), QSize(16, 16),
+                        devicePixelRatio);
 }
 
 void TForm1::buildActions()
@@ -426,6 +430,50 @@ void TForm1::applyOwnColours()
     setColours(m_ListBox1, kOrange, Qt::white);
     m_ListBox1->setFont(tahoma(11));
     m_Button1->setProperty("keepColors", true);
+}
+
+void TForm1::buildTabOrder()
+{
+    const QList<QWidget*> order{m_JvDirectoryEdit1, m_Edit1,         m_Button2,  m_JvFileListBox1,
+                                m_JvFileListBox2,   m_Memo1,         m_Memo2,    m_radioItems[0],
+                                m_radioItems[1],    m_radioItems[2], m_chk_AUTO, m_Button1,
+                                m_ListBox1};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+
+    // Only the checked mode (the first when none is) is a tab stop; the arrows move between modes.
+    auto updateModeStops = [this] {
+        const int checked = qMax(0, radioGroupIndex());
+        for (qsizetype i = 0; i < m_radioItems.size(); ++i)
+            m_radioItems[i]->setFocusPolicy(i == checked ? Qt::StrongFocus : Qt::ClickFocus);
+    };
+    connect(m_radioButtons, &QButtonGroup::idToggled, this, updateModeStops);
+    updateModeStops();
+}
+
+void TForm1::buildHints()
+{
+    const QStringList modes{
+        QStringLiteral("Candidats : les fichiers dont le nom commence par les mêmes lettres que la "
+                       "référence (ex. « facture12.eml » et « facture-mars.eml »)."),
+        QStringLiteral("Candidats : les fichiers dont le nom commence par le même caractère que "
+                       "la référence (ex. « facture12.eml » et « fiche.eml »)."),
+        QStringLiteral("Candidats : tous les fichiers du dossier ; chaque fichier est comparé à "
+                       "tous les autres (plus lent)."),
+    };
+    for (qsizetype i = 0; i < m_radioItems.size(); ++i)
+        m_radioItems[i]->setToolTip(modes.value(i));
+    m_chk_AUTO->setToolTip(
+        QStringLiteral("Coché : chaque doublon trouvé part à la corbeille sans question."));
+    const QStringList fields{
+        QStringLiteral("Nombre de fichiers de la liste principale"),
+        QStringLiteral("Nombre de fichiers qui répondent au masque des candidats, la référence "
+                       "comprise"),
+        QStringLiteral("Position du fichier en cours dans la liste pendant une comparaison"),
+        QStringLiteral("Nombre de doublons trouvés par la comparaison en cours"),
+    };
+    for (qsizetype i = 0; i < fields.size(); ++i)
+        m_StatusBar1->setFieldHint(int(i), fields[i]);
 }
 
 int TForm1::radioGroupIndex() const

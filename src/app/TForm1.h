@@ -33,8 +33,9 @@ public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // The image list: ten 16 x 16 pictures by index.
-    static QPixmap ImageList16(int index);
+    // The image list: ten 16 x 16 pictures by index, drawn from vector sources for the device
+    // pixel ratio (0: the highest of the screens').
+    static QPixmap ImageList16(int index, qreal devicePixelRatio = 0);
 
     // Scan state shared by the window, the scan and its passes.
     bool StopRequested = false;
@@ -115,6 +116,10 @@ private:
     void buildMenus();
     void buildControls();
     void applyOwnColours();
+    // Tab order in reading order; the scan modes take one tab stop, at the checked mode.
+    void buildTabOrder();
+    // Tooltips of the scan modes, the automatic mode and the status fields.
+    void buildHints();
 
     TJvCaptionPanel* m_PANEL_LISTE = nullptr;
     TJvCaptionPanel* m_JvCaptionPanel1 = nullptr;

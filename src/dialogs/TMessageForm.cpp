@@ -104,18 +104,28 @@ TMessageForm::TMessageForm(const QString& caption, const QString& text, TMsgDlgT
     for (TMsgDlgBtn b : kinds)
         buttonWidth = std::max(buttonWidth, captionWidth(b, metrics));
 
+    const auto icon = iconOf(kind);
+    const int iconExtra = icon ? hSpacing + 32 : 0;
+
+    // Half the primary screen, but never more than the work area of the screen the dialog shows
+    // on leaves for the text, so that a word too long for it is broken rather than cut off.
     const QScreen* primary = QGuiApplication::primaryScreen();
-    const int wrapWidth = primary ? primary->geometry().width() / 2 : 0;
+    const QScreen* shownOn = owner && owner->screen() ? owner->screen() : primary;
+    int wrapWidth = primary ? primary->geometry().width() / 2 : 0;
+    if (shownOn)
+        wrapWidth =
+            std::min(wrapWidth, shownOn->availableGeometry().width() - 2 * hMargin - iconExtra);
+    wrapWidth = std::max(wrapWidth, averageWidth);
+    const QString shown = TMessageLabel::breakableText(text, metrics, wrapWidth);
     const QRect textRect =
-        metrics.boundingRect(QRect(0, 0, wrapWidth, 0), TMessageLabel::textFlags, text);
-    const int textWidth = textRect.width();
+        metrics.boundingRect(QRect(0, 0, wrapWidth, 0), TMessageLabel::textFlags, shown);
+    const int textWidth = std::min(textRect.width(), wrapWidth);
     const int textHeight = textRect.height();
 
-    const auto icon = iconOf(kind);
     int iconTextWidth = textWidth;
     int iconTextHeight = textHeight;
     if (icon) {
-        iconTextWidth += hSpacing + 32;
+        iconTextWidth += iconExtra;
         iconTextHeight = std::max(iconTextHeight, 32);
     }
     const int n = int(kinds.size());
@@ -135,6 +145,7 @@ TMessageForm::TMessageForm(const QString& caption, const QString& text, TMsgDlgT
     }
     m_message = new TMessageLabel(text, this);
     m_message->setObjectName(QStringLiteral("Message"));
+    m_message->setShownText(shown);
     m_message->setGeometry(placed(iconTextWidth - textWidth + hMargin, textWidth), vMargin,
                            textWidth, textHeight);
 

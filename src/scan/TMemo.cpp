@@ -51,6 +51,8 @@ TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent)
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab and Shift+Tab move on, as in a multi-line edit, instead of typing into the mail.
+    setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, &TMemo::takeUserEdit);
     setText(QStringLiteral("\r\n"));
     m_textSetCount = 0;

@@ -51,12 +51,26 @@ void setHeight(QWidget* form, int height)
     form->resize(form->width(), height - frameExtra(form).height());
 }
 
+// First start: the window keeps its own size where the work area allows it, frame included,
+// and stands in the middle of the work area.
+void fitAndCentre(QWidget* form)
+{
+    const QRect area = WorkArea();
+    const QSize extra = frameExtra(form);
+    form->resize((form->size() + extra).boundedTo(area.size()) - extra);
+    const QSize frame = form->frameGeometry().size();
+    form->move(area.x() + (area.width() - frame.width()) / 2,
+               area.y() + (area.height() - frame.height()) / 2);
+}
+
 // A window that has never been shown has no frame yet, so its restored size went to the client
 // area whole. Once the window manager has framed it, the frame's share is taken back off, so that
-// the next save writes the numbers restored instead of growing by the frame at every run.
+// the next save writes the numbers restored instead of growing by the frame at every run. On a
+// first start the window is fitted and centred again with its frame.
 class PendingFrameSize : public QObject {
 public:
-    PendingFrameSize(QWidget* form, QSize frameSize) : QObject(form), m_frameSize(frameSize)
+    PendingFrameSize(QWidget* form, std::optional<QSize> frameSize)
+        : QObject(form), m_frameSize(frameSize)
     {
         setObjectName(kName);
         form->installEventFilter(this);
@@ -73,7 +87,10 @@ protected:
             const QSize extra = frameExtra(form);
             if (!extra.isNull()) {
                 form->removeEventFilter(this);
-                form->resize(m_frameSize - extra);
+                if (m_frameSize)
+                    form->resize(*m_frameSize - extra);
+                else
+                    fitAndCentre(form);
                 deleteLater();
             }
         }
@@ -81,7 +98,7 @@ protected:
     }
 
 private:
-    QSize m_frameSize;
+    std::optional<QSize> m_frameSize;
 };
 
 } // namespace
@@ -107,14 +124,15 @@ void SaveFormGeometry(QWidget* form, const QString& iniPath)
 void RestoreFormGeometry(QWidget* form, const QString& iniPath)
 {
     const QString path = iniPath.isEmpty() ? IniFilePath() : iniPath;
-    // A missing value falls back on the window's own geometry, which is already the client size.
     const QString stored = IniReadString(AppBaseName(false), form->objectName(), QString(), path);
-    const bool isStored = !stored.isEmpty();
-    const QStringList pieces =
-        SplitText(isStored ? stored : geometryValue(form), QStringLiteral(":"));
-    if (pieces.size() < 4)
-        return;
+    const QStringList pieces = SplitText(stored, QStringLiteral(":"));
     delete form->findChild<QObject*>(PendingFrameSize::kName, Qt::FindDirectChildrenOnly);
+    if (pieces.size() < 4) {
+        fitAndCentre(form);
+        if (!form->isVisible() && frameExtra(form).isNull())
+            new PendingFrameSize(form, std::nullopt);
+        return;
+    }
 
     // The work area is fetched anew for each comparison, as the display may change meanwhile.
     const int widthBefore = form->frameGeometry().width();
@@ -134,6 +152,6 @@ void RestoreFormGeometry(QWidget* form, const QString& iniPath)
     if (WorkArea().height() < form->frameGeometry().height())
         setHeight(form, WorkArea().height());
 
-    if (isStored && !form->isVisible() && frameExtra(form).isNull())
+    if (!form->isVisible() && frameExtra(form).isNull())
         new PendingFrameSize(form, form->frameGeometry().size());
 }

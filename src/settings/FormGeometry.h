@@ -14,7 +14,8 @@ class QWidget;
 void SaveFormGeometry(QWidget* form, const QString& iniPath = QString());
 // Applies the stored pieces in order, each clamped to the work area at once; raises
 // EConvertError at the first piece that is not an integer, the earlier ones staying applied. A
-// value of fewer than four pieces counts as missing: the window keeps its geometry.
+// value of fewer than four pieces counts as missing: the window keeps its size as far as the work
+// area allows, frame included, and is centred on the work area.
 void RestoreFormGeometry(QWidget* form, const QString& iniPath = QString());
 
 // The primary screen's available geometry, or the rectangle set for tests.

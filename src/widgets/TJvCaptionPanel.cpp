@@ -1,5 +1,6 @@
 #include "widgets/TJvCaptionPanel.h"
 
+#include "widgets/VectorImage.h"
 #include "widgets/WidgetResources.h"
 
 #include <qdrawutil.h>
@@ -140,14 +141,18 @@ void TJvCaptionPanel::paintEvent(QPaintEvent*)
     qDrawWinPanel(&frame, rect(), palette(), false);
 }
 
-QPixmap TJvCaptionPanel::builtinIcon(const QString& name)
+namespace {
+const QSize kIconSize(32, 32);
+} // namespace
+
+QPixmap TJvCaptionPanel::builtinIcon(const QString& name, qreal devicePixelRatio)
 {
     InitWidgetResources();
     if (name == QStringLiteral("Liste"))
-        return QPixmap(QStringLiteral(":/icons/liste.png"));
+        return VectorPixmap(QStringLiteral(":/icons/liste.svg"), kIconSize, devicePixelRatio);
     if (name == QStringLiteral("Texte"))
-        return QPixmap(QStringLiteral(":/icons/texte.png"));
+        return VectorPixmap(QStringLiteral(":/icons/texte.svg"), kIconSize, devicePixelRatio);
     if (name == QStringLiteral("Doublons traités"))
-        return QPixmap(QStringLiteral(":/icons/doublons.png"));
+        return VectorPixmap(QStringLiteral(":/icons/doublons.svg"), kIconSize, devicePixelRatio);
     return QPixmap();
 }

@@ -2,9 +2,9 @@
 
 #include <QColor>
 #include <QFont>
-#include <QWidget>
 #include <QPixmap>
 #include <QString>
+#include <QWidget>
 
 // A container with a coloured title bar along its top edge, an icon and a bold title, inside a
 // fixed raised frame (drawn by the panel). Child widgets go in the
@@ -43,9 +43,10 @@ public:
     // the text; the title is cut at its right edge and at the client area.
     QRect titleRect() const;
 
-    // The window's column icons, 32 x 32: "Liste", "Texte", "Doublons traités". A null pixmap
-    // for any other name.
-    static QPixmap builtinIcon(const QString& name);
+    // The window's column icons, 32 x 32 device-independent pixels, drawn from vector sources
+    // for the device pixel ratio (0: the highest of the screens'): "Liste", "Texte", "Doublons
+    // traités". A null pixmap for any other name.
+    static QPixmap builtinIcon(const QString& name, qreal devicePixelRatio = 0);
 
     static constexpr int kFrameWidth = 2;
     static constexpr int kTextOffset = 8;

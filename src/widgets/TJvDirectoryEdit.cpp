@@ -3,21 +3,24 @@
 #include "app/Exception.h"
 #include "dialogs/ErrorReport.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScopedValueRollback>
 #include <QStyle>
 #include <QToolButton>
+#include <QTreeView>
 #include <QUrl>
 
 namespace {
 
 constexpr qsizetype DroppedPathRoom = 255;
-const QString RootFolder = QStringLiteral("/");
 
 TJvDirectoryEdit::FolderPicker& pickerOverride()
 {
@@ -25,15 +28,46 @@ TJvDirectoryEdit::FolderPicker& pickerOverride()
     return picker;
 }
 
+// Column widths that show every header and every value in full.
+void fitColumns(QTreeView* view)
+{
+    QHeaderView* header = view->header();
+    for (int column = 1; column < header->count(); ++column)
+        header->resizeSection(
+            column, qMax(header->sectionSizeHint(column),
+                         static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column)));
+}
+
+// Qt's own folder dialog, not the platform's, so that every text in it is French.
+std::optional<QString> runFolderDialog(QWidget* parent, const QString& start)
+{
+    QFileDialog dialog(parent, QString(), start);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.setWindowTitle(QStringLiteral("Choisir un dossier"));
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Voir dans :"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Dossier :"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Type :"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Choisir"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
+    if (auto* view = dialog.findChild<QTreeView*>()) {
+        fitColumns(view);
+        if (auto* model = dialog.findChild<QFileSystemModel*>())
+            QObject::connect(model, &QFileSystemModel::directoryLoaded, view,
+                             [view] { fitColumns(view); });
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
 std::optional<QString> runFolderPicker(QWidget* parent, const QString& start)
 {
     if (pickerOverride())
         return pickerOverride()(parent, start);
-    const QString chosen =
-        QFileDialog::getExistingDirectory(parent, QString(), start, QFileDialog::ShowDirsOnly);
-    if (chosen.isEmpty())
-        return std::nullopt;
-    return chosen;
+    return runFolderDialog(parent, start);
 }
 
 } // namespace
@@ -107,17 +141,27 @@ void TJvDirectoryEdit::setFolderPicker(FolderPicker picker)
     pickerOverride() = std::move(picker);
 }
 
+QString TJvDirectoryEdit::pickerStart(const QString& directory, const QString& initialDir)
+{
+    const QString given = directory.isEmpty() ? initialDir : directory;
+    if (!QDir::isAbsolutePath(given))
+        return QDir::homePath();
+    if (QFileInfo(given).isDir())
+        return given;
+    // The root is where a folder on no longer mounted media would lead: home is more useful.
+    for (QString folder = QFileInfo(QDir::cleanPath(given)).path(); folder != QDir::rootPath();
+         folder = QFileInfo(folder).path()) {
+        if (QFileInfo(folder).isDir())
+            return folder;
+    }
+    return QDir::homePath();
+}
+
 void TJvDirectoryEdit::chooseFolder()
 {
-    QString start = directory();
-    if (start.isEmpty())
-        start = m_initialDir.isEmpty() ? RootFolder : m_initialDir;
-    if (!QFileInfo(start).isDir())
-        start = RootFolder;
-
     std::optional<QString> chosen;
     try {
-        chosen = runFolderPicker(window(), start);
+        chosen = runFolderPicker(window(), pickerStart(directory(), m_initialDir));
     } catch (...) {
         chosen.reset();
     }

@@ -36,7 +36,11 @@ public:
     // The folder choice, as the button and Alt+Down run it.
     void chooseFolder();
 
-    // Replaces QFileDialog::getExistingDirectory (tests); an empty function restores it.
+    // Where the picker opens: the folder (or, when it is empty, the initial folder), else its
+    // nearest existing parent, else the home folder; never the root for a folder since removed.
+    static QString pickerStart(const QString& directory, const QString& initialDir);
+
+    // Replaces the folder dialog (tests); an empty function restores it.
     static void setFolderPicker(FolderPicker picker);
 
     static constexpr int ButtonWidth = 21;

@@ -26,3 +26,14 @@ void TStatusBar::setFieldText(int index, const QString& text)
     if (QLabel* field = m_fields.value(index))
         field->setText(text);
 }
+
+QString TStatusBar::fieldHint(int index) const
+{
+    return m_fields.value(index) ? m_fields.value(index)->toolTip() : QString();
+}
+
+void TStatusBar::setFieldHint(int index, const QString& hint)
+{
+    if (QLabel* field = m_fields.value(index))
+        field->setToolTip(hint);
+}

@@ -14,6 +14,9 @@ public:
     int fieldCount() const { return int(m_fields.size()); }
     QString fieldText(int index) const;
     void setFieldText(int index, const QString& text);
+    // The tooltip of one field.
+    QString fieldHint(int index) const;
+    void setFieldHint(int index, const QString& hint);
 
 private:
     QList<QLabel*> m_fields;

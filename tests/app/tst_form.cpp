@@ -156,8 +156,11 @@ void TestForm::menusAndActions()
     }
     QCOMPARE(f.INI_SAVE()->text(), QStringLiteral("Enregistrer la configuration"));
     QCOMPARE(f.CHARGE1()->text(), QStringLiteral("CHARGE Mémo 1"));
-    for (int i = 0; i < 10; ++i)
-        QCOMPARE(TForm1::ImageList16(i).size(), QSize(16, 16));
+    for (int i = 0; i < 10; ++i) {
+        QCOMPARE(TForm1::ImageList16(i, 1).size(), QSize(16, 16));
+        QCOMPARE(TForm1::ImageList16(i, 2).size(), QSize(32, 32));
+        QCOMPARE(TForm1::ImageList16(i, 2).deviceIndependentSize(), QSizeF(16, 16));
+    }
 }
 
 void TestForm::maskFieldRule_data()

@@ -474,6 +474,82 @@ private slots:
         QVERIFY(form.buttons().first()->y() >= label.bottom());
     }
 
+    // A word wider than the wrapping width (a long file name) is broken so that the dialog
+    // stays inside the work area; the copied text is still the message as given.
+    void longWordFitsTheScreen_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("buttons");
+        const QString name =
+            QStringLiteral("facture-") + QString(288, QLatin1Char('x')) + QStringLiteral(".eml");
+        QTest::newRow("warning naming a 300-character file")
+            << QStringLiteral("Impossible d'ouvrir le fichier \"/tmp/%1\".").arg(name)
+            << int(mtWarning) << int(buttonBit(mbOK));
+        QTest::newRow("duplicate question, name with accelerators")
+            << QStringLiteral("Supprimer « %1&&%1 » ?\nDeuxième ligne").arg(name)
+            << int(mtConfirmation) << int(mbYes | mbNo | mbCancel);
+        QTest::newRow("one long word and no icon")
+            << QString(400, QChar(0x00E9)) << int(mtCustom) << int(buttonBit(mbOK));
+    }
+    void longWordFitsTheScreen()
+    {
+        QFETCH(QString, message);
+        QFETCH(int, kind);
+        QFETCH(int, buttons);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(QFontMetrics(QApplication::font()).horizontalAdvance(message) > area.width());
+
+        DialogAnswerer answerer;
+        QRect frame;
+        QRect label;
+        QRect client;
+        answerer.inspect([&](QDialog* dialog) {
+            frame = dialog->frameGeometry();
+            client = dialog->rect();
+            label = static_cast<TMessageForm*>(dialog)->messageLabel()->geometry();
+        });
+        answerer.copyText();
+        answerer.press(Qt::Key_Escape);
+        ShowMessageDialog(message, TMsgDlgType(kind), TMsgDlgButtons(buttons), 0, -1, -1,
+                          QString());
+        QCOMPARE(answerer.pending(), 0);
+        QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                      .arg(frame.x())
+                                                      .arg(frame.y())
+                                                      .arg(frame.width())
+                                                      .arg(frame.height())));
+        QVERIFY(client.contains(label));
+        QCOMPARE(answerer.copiedTexts().size(), 1);
+        QVERIFY(answerer.copiedTexts().first().contains(QStringLiteral("\r\n") + message +
+                                                        QStringLiteral("\r\n")));
+    }
+
+    // Every piece of the broken word is drawn: the label shows as much ink as the word would.
+    void longWordIsDrawnWhole()
+    {
+        const QString word(200, QLatin1Char('m'));
+        TMessageForm form(QStringLiteral("T"), word, mtCustom, buttonBit(mbOK), mbOK);
+        const QFontMetrics fm(QApplication::font());
+        TMessageLabel* label = form.messageLabel();
+        QVERIFY(label->height() >= 2 * fm.height());
+        QCOMPARE(label->text(), word);
+        // The first line is filled and the last one still holds part of the word.
+        const QImage image = rendered(label);
+        auto inkIn = [&](const QRect& band) {
+            for (int y = band.top(); y <= band.bottom(); ++y) {
+                for (int x = band.left(); x <= band.right(); ++x) {
+                    if (qGray(image.pixel(x, y)) < 128)
+                        return true;
+                }
+            }
+            return false;
+        };
+        const int w = image.width();
+        QVERIFY(inkIn(QRect(w * 3 / 4, 0, w / 4, fm.height())));
+        QVERIFY(inkIn(QRect(0, image.height() - fm.height(), w, fm.height())));
+    }
+
     void manyLinesMakeItTall()
     {
         QStringList lines;

@@ -26,7 +26,7 @@ deb=$(ls "$work"/twindrop_*.deb)
 info=$(dpkg-deb -I "$deb")
 echo "$info"
 depends=$(sed -n 's/^ Depends: //p' <<<"$info")
-for d in libqt6widgets6 libqt6gui6 libqt6core6 libpcre2-16-0 libicu72 libcanberra0 \
+for d in libqt6widgets6 libqt6gui6 libqt6core6 libqt6svg6 libpcre2-16-0 libicu72 libcanberra0 \
          qt6-qpa-plugins qt6-translations-l10n; do
     grep -q "\b$d\b" <<<"$depends" || fail "the package does not depend on $d"
 done

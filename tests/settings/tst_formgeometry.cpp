@@ -31,7 +31,8 @@ private slots:
 
     void restore_data();
     void restore();
-    void missingKeyKeepsGeometry();
+    void firstStartFitsAndCentres_data();
+    void firstStartFitsAndCentres();
     void saveWritesFrameGeometry();
     void saveAfterRestoreWritesSameBytes();
     void refusedSaveRaises();
@@ -89,8 +90,10 @@ void tst_FormGeometry::restore_data()
     QTest::newRow("bad height leaves the others applied")
         << "10:20:800:6OO" << QRect(10, 20, 800, kStart.height())
         << "''6OO'' n'est pas une valeur entière valide";
-    QTest::newRow("three pieces count as missing") << "10:20:800" << kStart << "";
-    QTest::newRow("empty value counts as missing") << "" << kStart << "";
+    // Missing: kept size, centred on the 1920 x 1040 work area.
+    QTest::newRow("three pieces count as missing")
+        << "10:20:800" << QRect(504, 247, 911, 545) << "";
+    QTest::newRow("empty value counts as missing") << "" << QRect(504, 247, 911, 545) << "";
 }
 
 void tst_FormGeometry::restore()
@@ -110,14 +113,42 @@ void tst_FormGeometry::restore()
     QCOMPARE(m_form->frameGeometry(), expected);
 }
 
-void tst_FormGeometry::missingKeyKeepsGeometry()
+void tst_FormGeometry::firstStartFitsAndCentres_data()
 {
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("room enough: size kept, centred")
+        << QRect(0, 0, 1920, 1040) << QSize(911, 545) << QRect(504, 247, 911, 545);
+    QTest::newRow("work area beside a panel, below a bar")
+        << QRect(64, 30, 1000, 700) << QSize(911, 545) << QRect(108, 107, 911, 545);
+    QTest::newRow("1600 x 1000 at scale factor 2: cut to the work area")
+        << QRect(0, 0, 800, 476) << QSize(895, 510) << QRect(0, 0, 800, 476);
+    QTest::newRow("only too wide")
+        << QRect(0, 0, 800, 1000) << QSize(911, 545) << QRect(0, 227, 800, 545);
+}
+
+void tst_FormGeometry::firstStartFitsAndCentres()
+{
+    QFETCH(QRect, area);
+    QFETCH(QSize, size);
+    QFETCH(QRect, expected);
+    SetWorkAreaForTesting(area);
+    m_form->resize(size);
+    // No key for this window, then no file at all.
     const QString path = m_folder->write("t.INI", "[twindrop]\nForm2=1:2:300:400\n");
     RestoreFormGeometry(m_form.get(), path);
-    QCOMPARE(m_form->frameGeometry(), kStart);
+    QCOMPARE(m_form->frameGeometry(), expected);
+    m_form->setGeometry(kStart);
+    m_form->resize(size);
     RestoreFormGeometry(m_form.get(), m_folder->filePath("none.INI"));
-    QCOMPARE(m_form->frameGeometry(), kStart);
+    QCOMPARE(m_form->frameGeometry(), expected);
     QVERIFY(!QFile::exists(m_folder->filePath("none.INI")));
+
+    // Still inside the work area once shown with whatever frame the platform gives.
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+    QTRY_VERIFY(area.contains(m_form->frameGeometry()));
 }
 
 void tst_FormGeometry::saveWritesFrameGeometry()

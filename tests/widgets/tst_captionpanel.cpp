@@ -205,9 +205,15 @@ void tst_CaptionPanel::builtinIcons_data()
 void tst_CaptionPanel::builtinIcons()
 {
     QFETCH(QString, name);
-    const QPixmap icon = TJvCaptionPanel::builtinIcon(name);
+    const QPixmap icon = TJvCaptionPanel::builtinIcon(name, 1);
     QCOMPARE(icon.size(), QSize(32, 32));
     QVERIFY(TJvCaptionPanel::builtinIcon("Autre").isNull());
+    // At a scale factor of 2 the picture is drawn with four times the pixels, not enlarged.
+    const QPixmap sharp = TJvCaptionPanel::builtinIcon(name, 2);
+    QCOMPARE(sharp.size(), QSize(64, 64));
+    QCOMPARE(sharp.deviceIndependentSize(), QSizeF(32, 32));
+    QVERIFY(sharp.toImage() !=
+            icon.toImage().scaled(64, 64).convertToFormat(sharp.toImage().format()));
 }
 
 QTEST_MAIN(tst_CaptionPanel)

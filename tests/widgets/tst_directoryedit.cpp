@@ -167,15 +167,30 @@ void tst_DirectoryEdit::startFolder_data()
     QTest::newRow("empty text takes the initial folder") << ""
                                                          << "%B"
                                                          << "%B";
-    QTest::newRow("empty text and no initial folder start at the root") << ""
+    QTest::newRow("empty text and no initial folder start at home") << ""
+                                                                    << ""
+                                                                    << "~";
+    QTest::newRow("folder since removed starts at its parent") << "%A/gone"
+                                                               << "%B"
+                                                               << "%A";
+    QTest::newRow("several levels removed start at the nearest parent") << "%A/gone/deeper/"
                                                                         << ""
-                                                                        << "/";
-    QTest::newRow("folder since removed starts at the root") << "%A/gone"
-                                                             << "%B"
-                                                             << "/";
-    QTest::newRow("a file starts at the root") << "%A/file.eml"
-                                               << ""
-                                               << "/";
+                                                                        << "%A";
+    QTest::newRow("removed initial folder starts at its parent") << ""
+                                                                 << "%B/gone"
+                                                                 << "%B";
+    QTest::newRow("a file starts at its folder") << "%A/file.eml"
+                                                 << ""
+                                                 << "%A";
+    QTest::newRow("nothing left but the root starts at home") << "/no-such-top/twindrop"
+                                                              << ""
+                                                              << "~";
+    QTest::newRow("the root itself stays the root") << "/"
+                                                    << ""
+                                                    << "/";
+    QTest::newRow("a relative text starts at home") << "courrier/2019"
+                                                    << ""
+                                                    << "~";
 }
 
 void tst_DirectoryEdit::startFolder()
@@ -184,6 +199,8 @@ void tst_DirectoryEdit::startFolder()
     QFETCH(QString, initialDir);
     QFETCH(QString, start);
     const auto expand = [this](QString value) {
+        if (value == QLatin1String("~"))
+            return QDir::homePath();
         return value.replace("%A", m_folder->filePath("A")).replace("%B", m_folder->filePath("B"));
     };
     m_edit->setDirectory(expand(text));
