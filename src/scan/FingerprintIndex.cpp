@@ -42,6 +42,22 @@ Fingerprint Fingerprint::of(const QString& comparisonForm)
     return Fingerprint{comparisonForm.size(), hash.low64, hash.high64};
 }
 
+Fingerprint Fingerprint::ofFile(QByteArrayView bytes)
+{
+    XXH3_state_t* state = XXH3_createState();
+    if (!state)
+        throw std::bad_alloc();
+    XXH3_128bits_reset(state);
+    qint64 length = 0;
+    StreamComparisonForm(bytes, [&](QStringView piece) {
+        XXH3_128bits_update(state, piece.utf16(), size_t(piece.size()) * sizeof(char16_t));
+        length += piece.size();
+    });
+    const XXH128_hash_t hash = XXH3_128bits_digest(state);
+    XXH3_freeState(state);
+    return Fingerprint{length, hash.low64, hash.high64};
+}
+
 size_t qHash(const Fingerprint& print, size_t seed) noexcept
 {
     return size_t(print.low) ^ seed;
@@ -57,7 +73,7 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
     entry.stamp = stamp;
     try {
         const QByteArray bytes = m_reader(path);
-        entry.print = Fingerprint::of(ComparisonForm(FileText(bytes)));
+        entry.print = Fingerprint::ofFile(bytes);
     } catch (const std::bad_alloc&) {
         entry.error = std::make_exception_ptr(EOutOfMemory(QStringLiteral("Mémoire insuffisante")));
     } catch (...) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -35,6 +36,8 @@ struct Fingerprint {
 
     bool operator==(const Fingerprint&) const = default;
     static Fingerprint of(const QString& comparisonForm);
+    // Of a file's bytes: the same as of(ComparisonForm(FileText(bytes))).
+    static Fingerprint ofFile(QByteArrayView bytes);
 };
 
 size_t qHash(const Fingerprint& print, size_t seed = 0) noexcept;

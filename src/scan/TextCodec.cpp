@@ -379,6 +379,66 @@ QString ComparisonForm(QStringView text)
     return FoldCase(text, systemIsTurkic());
 }
 
+void StreamComparisonForm(QByteArrayView bytes, const std::function<void(QStringView)>& sink)
+{
+    if (systemIsTurkic()) {
+        sink(ComparisonForm(FileText(bytes)));
+        return;
+    }
+    int oddByte = -1;
+    const QString decoded = DecodeText(bytes, oddByte);
+    // Line breaks and ASCII letters are done here, in the same pass; folding never makes or
+    // takes a CR or LF, so the order of the two steps does not matter.
+    constexpr qsizetype kPiece = 4096;
+    char16_t out[kPiece + 3 * (kRunPiece + 1) + 2];
+    qsizetype n = 0;
+    const auto* in = reinterpret_cast<const char16_t*>(decoded.utf16());
+    const qsizetype size = decoded.size();
+    qsizetype i = 0;
+    while (i < size) {
+        const char16_t c = in[i];
+        if (c < 0x80) {
+            if (c == u'\r' || c == u'\n') {
+                out[n++] = u'\r';
+                out[n++] = u'\n';
+                if (c == u'\r' && i + 1 < size && in[i + 1] == u'\n')
+                    ++i;
+            } else {
+                out[n++] = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+            }
+            ++i;
+        } else {
+            qsizetype end = i + 1;
+            while (end < size && in[end] >= 0x80 && end - i < kRunPiece)
+                ++end;
+            if (end < size && end - i == kRunPiece && QChar::isHighSurrogate(in[end - 1]) &&
+                QChar::isLowSurrogate(in[end]))
+                ++end;
+            UErrorCode status = U_ZERO_ERROR;
+            const int32_t length =
+                u_strFoldCase(reinterpret_cast<UChar*>(out + n), int32_t(3 * (kRunPiece + 1)),
+                              reinterpret_cast<const UChar*>(in + i), int32_t(end - i),
+                              U_FOLD_CASE_DEFAULT, &status);
+            if (U_FAILURE(status)) {
+                // Never expected for valid arguments; keep the piece as it is.
+                std::memcpy(out + n, in + i, size_t(end - i) * sizeof(char16_t));
+                n += end - i;
+            } else {
+                n += length;
+            }
+            i = end;
+        }
+        if (n >= kPiece) {
+            sink(QStringView(out, n));
+            n = 0;
+        }
+    }
+    if (n > 0)
+        sink(QStringView(out, n));
+    if (oddByte >= 0)
+        sink(FoldCase(OddByteMark(quint8(oddByte)), false));
+}
+
 QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path)
 {
     // One byte beyond the expected size, so that the end of file shows at once.

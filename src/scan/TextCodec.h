@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+
 // Decoding, line-break normalisation and case-insensitive equality of message files. Every
 // function but the file readers is a pure function of its input, so results can be cached.
 
@@ -41,6 +43,9 @@ bool TextsEqual(const QString& reference, const QString& candidate, bool turkic)
 bool TextsEqual(const QString& reference, const QString& candidate);
 // What TextsEqual compares: two texts are equal exactly when their comparison forms are.
 QString ComparisonForm(QStringView text);
+// The comparison form of a file's text, ComparisonForm(FileText(bytes)), handed to sink piece by
+// piece without ever being held whole.
+void StreamComparisonForm(QByteArrayView bytes, const std::function<void(QStringView)>& sink);
 
 // The whole content of a regular file of less than 2 GiB, exactly as read. Raises EFOpenError
 // ("Impossible d'ouvrir le fichier ...") or EOutOfMemory.

@@ -6,6 +6,7 @@
 #include "widgets/MaskMatcher.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -27,6 +28,7 @@ private slots:
     void equalTextsEqualFingerprints_data();
     void equalTextsEqualFingerprints();
     void stopsWhenAsked();
+    void streamedFormIsTheWholeForm();
     void candidatesByMask_data();
     void candidatesByMask();
     void visitsSameFingerprintAndUnreadable();
@@ -176,6 +178,27 @@ void TestFingerprintIndex::stopsWhenAsked()
     QVERIFY(index.size() <= paths.size());
     index.refresh(paths);
     QCOMPARE(index.size(), paths.size());
+}
+
+void TestFingerprintIndex::streamedFormIsTheWholeForm()
+{
+    // Pieces that cross the streaming buffer's edges: line breaks, long runs of letters to fold,
+    // surrogate pairs, lone halves, and every byte-order mark with or without an odd byte.
+    const QList<QByteArray> pieces{"a", "Z", "\r", "\n", "\r\n", "\xC3\x89", "\xC3\x9F",
+                                   "\xF0\x9D\x90\x80", "\xE2\x84\xAA", QByteArray(300, 'Q'),
+                                   QByteArray("\xC3\x89").repeated(200), "\xFF", QByteArray(1, '\0')};
+    const QList<QByteArray> marks{"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
+    QRandomGenerator random(11);
+    for (int round = 0; round < 300; ++round) {
+        QByteArray bytes = marks[int(random.bounded(qsizetype(marks.size())))];
+        const int count = int(random.bounded(60));
+        for (int i = 0; i < count; ++i)
+            bytes += pieces[int(random.bounded(qsizetype(pieces.size())))];
+        QString streamed;
+        StreamComparisonForm(bytes, [&](QStringView piece) { streamed += piece; });
+        QCOMPARE(streamed, ComparisonForm(FileText(bytes)));
+        QCOMPARE(Fingerprint::ofFile(bytes), Fingerprint::of(ComparisonForm(FileText(bytes))));
+    }
 }
 
 void TestFingerprintIndex::candidatesByMask_data()
