@@ -252,7 +252,9 @@ bool IniFile::writeString(const QString& section, const QString& key, const QStr
     }
 
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered write that fails on a full disk only shows at commit, which then
+    // still puts the short file in place of the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (file.write(out) != out.size()) {
         file.cancelWriting();
