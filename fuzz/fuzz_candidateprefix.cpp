@@ -52,7 +52,8 @@ QString expectedModeZero(const QString& name)
 }
 
 const QString kSpecials =
-    QString::fromUtf16(u"LE \u017F\u212A\u00DF\u00E9\u0131\u0130\u0141\u0395\u00A0\u3000\U0001D41A") +
+    QString::fromUtf16(
+        u"LE \u017F\u212A\u00DF\u00E9\u0131\u0130\u0141\u0395\u00A0\u3000\U0001D41A") +
     QChar(0xD800) + QChar(0xDC00);
 
 } // namespace

@@ -110,12 +110,10 @@ void checkOneChange(const QByteArray& before, const QByteArray& after, const QSt
     const qsizetype changedNew = now.size() - head - tail;
     // One line replaced (perhaps by itself), one key added to a section, or a section with its
     // key at the end.
-    FUZZ_CHECK((changedOld <= 1 && changedNew == changedOld) ||
-                   (changedOld == 0 && changedNew == 1) ||
-                   (changedOld == 0 && changedNew == 2 && tail == 0),
-               detail + QStringLiteral("\nlines kept %1 at the start, %2 at the end")
-                            .arg(head)
-                            .arg(tail));
+    FUZZ_CHECK(
+        (changedOld <= 1 && changedNew == changedOld) || (changedOld == 0 && changedNew == 1) ||
+            (changedOld == 0 && changedNew == 2 && tail == 0),
+        detail + QStringLiteral("\nlines kept %1 at the start, %2 at the end").arg(head).arg(tail));
 }
 
 } // namespace
@@ -124,8 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QString path = folder() + QStringLiteral("/twindrop.INI");
     FuzzInput input(data, size,
-                    QString::fromUtf16(u"\r\n\t \"[]=;#\u00E9\u00DF\u0130\uFEFF") +
-                        QChar(0xDCE9) + QChar(0xDCC3) + QChar(0xDCA9) + QChar(0xD800) + QChar(0));
+                    QString::fromUtf16(u"\r\n\t \"[]=;#\u00E9\u00DF\u0130\uFEFF") + QChar(0xDCE9) +
+                        QChar(0xDCC3) + QChar(0xDCA9) + QChar(0xD800) + QChar(0));
     const QByteArray initial = input.takeBytesUntilDoubleZero();
     QFile::remove(path);
     // An input whose first byte is 0xFF starts with no file at all.
@@ -141,11 +139,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const IniFile file(path);
         const bool written = file.writeString(section, key, value);
         const std::optional<QByteArray> after = contents(path);
-        const QString detail = describe(before.value_or("(none)"), after.value_or("(none)"),
-                                        section, key, value);
+        const QString detail =
+            describe(before.value_or("(none)"), after.value_or("(none)"), section, key, value);
 
-        const bool breaksLine = value.contains(u'\n') || value.contains(u'\r') ||
-                                value.contains(QChar(0));
+        const bool breaksLine =
+            value.contains(u'\n') || value.contains(u'\r') || value.contains(QChar(0));
         FUZZ_CHECK(!(written && breaksLine), detail);
         if (!written) {
             FUZZ_CHECK(before == after, QStringLiteral("refused, yet changed\n") + detail);

@@ -90,9 +90,10 @@ bool oracleMatches(const QString& P, const QString& S)
 
 // Characters whose upper case is special: ß and ŉ (no one-to-one upper case), ſ and ı (upper
 // case ASCII), the Kelvin sign, ÿ (upper case outside Latin-1), a letter outside the BMP.
-const QString kSpecials = QString::fromUtf16(u"*?;.\u00DF\u017F\u0131i\u0130\u212A\u00FF\u00E9\u00C9"
-                                             u"\u0149\U00010428") +
-                          QChar(0xD801) + QChar(0xDC28);
+const QString kSpecials =
+    QString::fromUtf16(u"*?;.\u00DF\u017F\u0131i\u0130\u212A\u00FF\u00E9\u00C9"
+                       u"\u0149\U00010428") +
+    QChar(0xD801) + QChar(0xDC28);
 
 } // namespace
 

@@ -187,7 +187,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const bool equal = TextsEqual(fileA, fileB, turkic);
         FUZZ_CHECK(equal == (foldOracle(fileA, turkic) == foldOracle(fileB, turkic)),
                    hex(a) + QStringLiteral(" / ") + hex(b));
-        FUZZ_CHECK(TextsEqual(fileB, fileA, turkic) == equal, hex(a) + QStringLiteral(" / ") + hex(b));
+        FUZZ_CHECK(TextsEqual(fileB, fileA, turkic) == equal,
+                   hex(a) + QStringLiteral(" / ") + hex(b));
         FUZZ_CHECK(TextsEqual(fileA, fileA, turkic), hex(a));
 
         // FINGERPRINT CHECK GOES HERE: with the fingerprint index's per-text length and XXH3-128

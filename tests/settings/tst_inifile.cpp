@@ -271,7 +271,8 @@ void tst_IniFile::rawBytesOfANameRoundTrip()
 
     const QString value = QString::fromUtf16(u"/mail/\u00E9t\u00E9/caf") + QChar(0xDCE9);
     QVERIFY(file.writeString("A", "DOSSIER", value));
-    QCOMPARE(readBytes(path), QByteArray("[A]\nold=caf\xE9\nDOSSIER=/mail/\xC3\xA9t\xC3\xA9/caf\xE9\n"));
+    QCOMPARE(readBytes(path),
+             QByteArray("[A]\nold=caf\xE9\nDOSSIER=/mail/\xC3\xA9t\xC3\xA9/caf\xE9\n"));
     QCOMPARE(file.readString("A", "DOSSIER"), value);
 }
 

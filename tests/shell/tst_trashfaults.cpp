@@ -129,8 +129,8 @@ void tst_TrashFaults::fileStaysWithoutRecord()
 
     QCOMPARE(readBytes(path), kMail);
     QCOMPARE(QDir(mails).entryList(QDir::Files | QDir::Hidden), QStringList{"x.eml"});
-    QCOMPARE(QDir(trash + QStringLiteral("/files")).entryList(QDir::AllEntries | QDir::Hidden |
-                                                               QDir::NoDotAndDotDot),
+    QCOMPARE(QDir(trash + QStringLiteral("/files"))
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList());
     QCOMPARE(records(disk.path()), QStringList());
     QCOMPARE(records(otherDisk.path()), QStringList());

@@ -15,7 +15,8 @@ namespace {
 
 QString why(const char* what)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 } // namespace
@@ -60,8 +61,8 @@ ScratchMount::~ScratchMount()
 
 bool ScratchMount::remountReadOnly()
 {
-    return ::mount(nullptr, QFile::encodeName(m_path).constData(), nullptr,
-                   MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    return ::mount(nullptr, QFile::encodeName(m_path).constData(), nullptr, MS_REMOUNT | MS_RDONLY,
+                   nullptr) == 0;
 }
 
 bool ScratchMount::fill()
@@ -96,7 +97,6 @@ bool ScratchMount::bindToItself(const QString& folder)
 bool ScratchMount::bindReadOnly(const QString& folder)
 {
     const QByteArray path = QFile::encodeName(folder);
-    return bindToItself(folder) &&
-           ::mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY,
-                   nullptr) == 0;
+    return bindToItself(folder) && ::mount(nullptr, path.constData(), nullptr,
+                                           MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
 }
