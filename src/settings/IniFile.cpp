@@ -1,5 +1,8 @@
 #include "settings/IniFile.h"
 
+#include "scan/TextCodec.h"
+#include "widgets/PathRules.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -28,6 +31,63 @@ bool hasLineBreak(const QString& text)
     return text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(0));
 }
 
+bool hasLoneSurrogate(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+// A line as text: UTF-8, except that a byte that begins no valid sequence reads as U+DC80..U+DCFF,
+// as in file names, so that a folder whose name is not UTF-8 is written and read back exactly.
+QString decodeLine(const QByteArray& raw)
+{
+    QString text;
+    if (DecodeUtf8Strict(raw, text))
+        return text;
+    text.clear();
+    qsizetype i = 0;
+    while (i < raw.size()) {
+        const auto byte = static_cast<unsigned char>(raw[i]);
+        QString piece;
+        qsizetype length = 1;
+        if (byte < 0x80) {
+            piece = QChar(byte);
+        } else {
+            for (length = 2; length <= 4 && i + length <= raw.size(); ++length) {
+                if (DecodeUtf8Strict(QByteArrayView(raw).sliced(i, length), piece))
+                    break;
+            }
+            if (length > 4 || i + length > raw.size()) {
+                piece = QChar(char16_t(0xDC00 + byte));
+                length = 1;
+            }
+        }
+        text += piece;
+        i += length;
+    }
+    return text;
+}
+
+// The bytes of a new line: UTF-8, and U+DC80..U+DCFF as the byte they stand for.
+QByteArray encodeLine(const QString& text)
+{
+    QByteArray bytes;
+    PathRules::encodePath(text, bytes);
+    return bytes;
+}
+
+// Names that would not read back as the key they are: a line beginning with "[" is a section
+// header, one beginning with ";" or "#" a comment.
+bool startsLikeNoKey(const QString& key)
+{
+    return key.startsWith(u'[') || key.startsWith(u';') || key.startsWith(u'#');
+}
+
 } // namespace
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {}
@@ -47,7 +107,7 @@ IniFile::Line IniFile::parseLine(const QByteArray& raw)
 {
     Line line;
     line.raw = raw;
-    const QString text = trimBlanks(QString::fromUtf8(raw));
+    const QString text = trimBlanks(decodeLine(raw));
     if (text.startsWith(u'[')) {
         const qsizetype close = text.indexOf(u']');
         if (close > 0) {
@@ -117,7 +177,12 @@ bool IniFile::writeString(const QString& section, const QString& key, const QStr
 {
     if (m_path.isEmpty() || section.isEmpty() || key.isEmpty() || hasLineBreak(section) ||
         hasLineBreak(key) || hasLineBreak(value) || section.contains(u']') || key.contains(u'=') ||
-        trimBlanks(section) != section || trimBlanks(key) != key)
+        trimBlanks(section) != section || trimBlanks(key) != key || startsLikeNoKey(key) ||
+        hasLoneSurrogate(section) || hasLoneSurrogate(key))
+        return false;
+    // A value may hold a file name's raw bytes (U+DC80..U+DCFF), nothing else unpaired.
+    QByteArray valueBytes;
+    if (!PathRules::encodePath(value, valueBytes))
         return false;
 
     const QFileInfo info(m_path);
@@ -154,7 +219,7 @@ bool IniFile::writeString(const QString& section, const QString& key, const QStr
             if (line.name.compare(key, Qt::CaseInsensitive) == 0) {
                 // The stored spelling of the key stays.
                 const QByteArray cr = line.raw.endsWith('\r') ? QByteArray("\r") : QByteArray();
-                line.raw = (line.name + u'=' + value).toUtf8() + cr;
+                line.raw = encodeLine(line.name) + '=' + valueBytes + cr;
                 replaced = true;
             } else if (inFirstSection) {
                 insertAt = i + 1;
@@ -165,13 +230,13 @@ bool IniFile::writeString(const QString& section, const QString& key, const QStr
     bool lastLineAdded = false;
     if (!replaced) {
         Line added;
-        added.raw = (key + u'=' + value).toUtf8() + eol;
+        added.raw = encodeLine(key) + '=' + valueBytes + eol;
         if (sectionAt >= 0) {
             lines.insert(insertAt, added);
             lastLineAdded = insertAt == originalCount;
         } else {
             Line header;
-            header.raw = (u'[' + section + u']').toUtf8() + eol;
+            header.raw = '[' + encodeLine(section) + ']' + eol;
             lines.append(header);
             lines.append(added);
             lastLineAdded = true;
@@ -187,7 +252,9 @@ bool IniFile::writeString(const QString& section, const QString& key, const QStr
     }
 
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a buffered write that fails on a full disk only shows at commit, which then
+    // still puts the short file in place of the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (file.write(out) != out.size()) {
         file.cancelWriting();

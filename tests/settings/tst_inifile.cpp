@@ -32,6 +32,7 @@ private slots:
     void replacesFileAtomically();
     void refusedWrites_data();
     void refusedWrites();
+    void rawBytesOfANameRoundTrip();
 };
 
 void tst_IniFile::read_data()
@@ -203,23 +204,43 @@ void tst_IniFile::replacesFileAtomically()
 void tst_IniFile::refusedWrites_data()
 {
     QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
 
     QTest::newRow("read-only file") << "read-only file"
+                                    << "x"
                                     << "v";
     QTest::newRow("missing folder") << "missing folder"
+                                    << "x"
                                     << "v";
     QTest::newRow("read-only folder") << "read-only folder"
+                                      << "x"
                                       << "v";
     QTest::newRow("line break in the value would add a line") << "plain"
+                                                              << "x"
                                                               << "a\n[OPTIONS]";
     QTest::newRow("carriage return in the value") << "plain"
+                                                  << "x"
                                                   << "a\rb";
+    QTest::newRow("key read as a section header") << "plain"
+                                                  << "[B"
+                                                  << "]";
+    QTest::newRow("key read as a comment") << "plain"
+                                           << ";x"
+                                           << "v";
+    QTest::newRow("key read as a hash comment") << "plain"
+                                                << "#x"
+                                                << "v";
+    QTest::newRow("unpaired surrogate in the key") << "plain" << QString(QChar(0xDCE9)) << "v";
+    QTest::newRow("unpaired surrogate that stands for no byte")
+        << "plain"
+        << "x" << QStringLiteral("a") + QChar(0xD800);
 }
 
 void tst_IniFile::refusedWrites()
 {
     QFETCH(QString, situation);
+    QFETCH(QString, key);
     QFETCH(QString, value);
 
     TempFolder folder;
@@ -231,12 +252,28 @@ void tst_IniFile::refusedWrites()
     if (situation == "read-only folder")
         QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
 
-    QVERIFY(!IniFile(path).writeString("A", "x", value));
+    QVERIFY(!IniFile(path).writeString("A", key, value));
     QFile::setPermissions(folder.path(),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QCOMPARE(readBytes(folder.filePath("t.INI")), QByteArray("[A]\nx=1\n"));
     QVERIFY(!QFile::exists(folder.filePath("gone")));
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"t.INI"});
+}
+
+// A folder whose name is not UTF-8 is shown with U+DC80..U+DCFF standing for its bytes; saved
+// as "?" it would reopen as another folder.
+void tst_IniFile::rawBytesOfANameRoundTrip()
+{
+    TempFolder folder;
+    const QString path = folder.write("t.INI", "[A]\nold=caf\xE9\n");
+    const IniFile file(path);
+    QCOMPARE(file.readString("A", "old"), QStringLiteral("caf") + QChar(0xDCE9));
+
+    const QString value = QString::fromUtf16(u"/mail/\u00E9t\u00E9/caf") + QChar(0xDCE9);
+    QVERIFY(file.writeString("A", "DOSSIER", value));
+    QCOMPARE(readBytes(path),
+             QByteArray("[A]\nold=caf\xE9\nDOSSIER=/mail/\xC3\xA9t\xC3\xA9/caf\xE9\n"));
+    QCOMPARE(file.readString("A", "DOSSIER"), value);
 }
 
 QTEST_GUILESS_MAIN(tst_IniFile)

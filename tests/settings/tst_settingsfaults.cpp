@@ -1,0 +1,84 @@
+// Saving settings when the disk is full or the folder has become read-only, made for real on a
+// small tmpfs: the old file stays byte for byte and the error is reported in French.
+#include "app/EIniFileException.h"
+#include "settings/SettingsHelpers.h"
+#include "support/ScratchMount.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QByteArray kOldSettings = "[twindrop]\nForm1=120:80:911:545\n[OPTIONS]\n"
+                                "DOSSIER=/home/user/mail\nMASQUE=*.*\nAUTO=0\nMODE=0\n";
+
+} // namespace
+
+class tst_SettingsFaults : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void failedSaveKeepsOldFile_data();
+    void failedSaveKeepsOldFile();
+};
+
+void tst_SettingsFaults::failedSaveKeepsOldFile_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("value");
+
+    // A value larger than what is left, so that the new file cannot be written whole.
+    QTest::newRow("disk full, longer value") << "full" << QString(6000, u'x');
+    QTest::newRow("disk full, same length") << "full"
+                                            << "/home/user/lettres";
+    QTest::newRow("folder remounted read-only") << "read-only"
+                                                << "/home/user/lettres";
+}
+
+void tst_SettingsFaults::failedSaveKeepsOldFile()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, value);
+
+    TempFolder folder;
+    ScratchMount mount(folder.filePath("disk"), 64);
+    if (!mount.isMounted())
+        QSKIP(qPrintable(QStringLiteral("needs a tmpfs in a mount namespace of its own (run as "
+                                        "root): %1")
+                             .arg(mount.error())));
+    const QString path = mount.path() + QStringLiteral("/twindrop.INI");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(kOldSettings), kOldSettings.size());
+    }
+    if (fault == QLatin1String("full"))
+        QVERIFY(mount.fill());
+    else
+        QVERIFY(mount.remountReadOnly());
+    const QStringList before = QDir(mount.path()).entryList(QDir::Files | QDir::Hidden);
+
+    QString message;
+    try {
+        IniWriteString(QStringLiteral("OPTIONS"), QStringLiteral("DOSSIER"), value, path);
+    } catch (const EIniFileException& e) {
+        message = e.message();
+    }
+
+    QCOMPARE(message, QStringLiteral("Impossible d'écrire dans %1").arg(path));
+    QCOMPARE(readBytes(path), kOldSettings);
+    // No half-written temporary file is left beside it.
+    QCOMPARE(QDir(mount.path()).entryList(QDir::Files | QDir::Hidden), before);
+}
+
+QTEST_GUILESS_MAIN(tst_SettingsFaults)
+#include "tst_settingsfaults.moc"
