@@ -27,6 +27,7 @@ namespace {
 const QString kStop = QStringLiteral("STOP");
 // The window is brought up to date at most this often while the scan does not wait.
 constexpr qint64 kShowEveryMs = 33;
+constexpr qint64 kPumpEveryMs = 5;
 
 // The dialog takes "&" for an accelerator mark: a name shows as it is written.
 QString escapeAmpersands(QString text)
@@ -86,7 +87,16 @@ void ScanRun::processMessages()
 {
     show(false);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_sincePumped.start();
     checkMainList();
+}
+
+void ScanRun::processMessagesSoon()
+{
+    // Between the steps of one file events wait a little: a few microseconds each time add up
+    // over tens of thousands of files. The file's last step always processes them.
+    if (!m_sincePumped.isValid() || m_sincePumped.elapsed() >= kPumpEveryMs)
+        processMessages();
 }
 
 bool ScanRun::stopTest()
@@ -231,6 +241,7 @@ void ScanRun::COMPARERExecute()
     m_caption = QString();
     m_referencePane = m_candidatePane = Pane::Keep;
     m_sinceShown.invalidate();
+    m_sincePumped.invalidate();
 
     {
         auto cleanUp = qScopeGuard([&] {
@@ -267,7 +278,7 @@ void ScanRun::COMPARERExecute()
                 ShowNotice(QStringLiteral("ERREUR 346 COMPARERExecute : Appel de Charge1\r\n") +
                            e.message());
             }
-            processMessages();
+            processMessagesSoon();
             if (m_mainListChanged)
                 break;
 
@@ -278,7 +289,7 @@ void ScanRun::COMPARERExecute()
                 ShowNotice(QStringLiteral("ERREUR 354  COMPARERExecute : Appel de Charge2\r\n") +
                            e.message());
             }
-            processMessages();
+            processMessagesSoon();
             if (m_mainListChanged)
                 break;
 

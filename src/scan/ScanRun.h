@@ -46,6 +46,7 @@ private:
 
     bool stopTest();
     void processMessages();
+    void processMessagesSoon();
     void showNow();
     void show(bool now);
     void showCandidates();
@@ -72,6 +73,7 @@ private:
     ScanListing m_listing;
     QCollator m_collator;
     QElapsedTimer m_sinceShown;
+    QElapsedTimer m_sincePumped;
 
     // What the running scan walks: the main list as it was at the start.
     QString m_folder;
