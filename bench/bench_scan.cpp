@@ -29,20 +29,25 @@ namespace {
 const QStringList kStems = {"facture", "reunion", "Re ",  "LE projet", "commande", "vacances",
                             "rapport", "budget",  "Noel", "agenda",    "contrat",  "photos"};
 
+// Mail i is made again from its own seed wherever it is needed, so that no text is held.
+QString mailNumber(int i)
+{
+    QRandomGenerator random(quint32(1000 + i));
+    return makeMail(random, i);
+}
+
 void fillFolder(const QString& folder, int mails, int duplicates)
 {
-    QRandomGenerator random(42);
-    QList<QPair<QString, QString>> originals;
-    for (int i = 0; i < mails - duplicates; ++i) {
+    const int originals = mails - duplicates;
+    for (int i = 0; i < originals; ++i) {
         const QString name = QStringLiteral("%1 %2.eml").arg(kStems[i % kStems.size()]).arg(i);
-        const QString mail = makeMail(random, i);
-        writeFile(folder + "/" + name, encode(mail, i));
-        originals.append({kStems[i % kStems.size()], mail});
+        writeFile(folder + "/" + name, encode(mailNumber(i), i));
     }
+    QRandomGenerator random(42);
     for (int d = 0; d < duplicates; ++d) {
-        const auto& [stem, mail] = originals[int(random.bounded(qsizetype(originals.size())))];
-        const QString name = QStringLiteral("%1 copie %2.eml").arg(stem).arg(d);
-        writeFile(folder + "/" + name, encode(mail, d + 1));
+        const int i = int(random.bounded(originals));
+        const QString name = QStringLiteral("%1 copie %2.eml").arg(kStems[i % kStems.size()]).arg(d);
+        writeFile(folder + "/" + name, encode(mailNumber(i), d + 1));
     }
 }
 

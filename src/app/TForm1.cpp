@@ -376,6 +376,8 @@ void TForm1::buildControls()
     m_ListBox1 = new QListWidget(m_JvCaptionPanel1);
     m_ListBox1->setObjectName(QStringLiteral("ListBox1"));
     m_ListBox1->setFixedHeight(160);
+    // One line of one font per name: rows are laid out without measuring each name again.
+    m_ListBox1->setUniformItemSizes(true);
     m_ListBox1->viewport()->installEventFilter(this);
     doublons->addWidget(m_ListBox1);
     m_Splitter3->setControls(m_Button1, m_ListBox1);
