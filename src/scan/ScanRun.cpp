@@ -184,15 +184,22 @@ void ScanRun::showCandidates()
         m_shownCandidatesMask = m_candidateMask;
         m_shownCandidatesPosition = m_position;
         QList<int> matching;
-        if (!m_candidatesFailed)
-            matching = m_listing.matching(m_candidateMask);
+        bool failed = m_candidatesFailed;
+        try {
+            if (!failed)
+                matching = m_listing.matching(m_candidateMask);
+        } catch (const Exception&) {
+            // A file listed since the candidates were chosen reaches an empty pattern: shown
+            // as a failed re-read, an empty list.
+            failed = true;
+        }
         const qsizetype counted = matching.size();
         const QString& reference = m_names[m_position];
         matching.removeIf([&](int i) { return m_listing.names()[i] == reference; });
         m_shownRows = matching;
         list->showListing(m_candidateMask, m_listing.names(), m_shownRows);
         // Counted before the reference leaves the list, as after a re-read.
-        if (!m_candidatesFailed)
+        if (!failed)
             m_form.setStatusText(1, QString::number(counted));
     }
     const auto row = std::lower_bound(m_shownRows.cbegin(), m_shownRows.cend(), m_currentCandidate);
