@@ -484,6 +484,14 @@ bool ScanRun::moveToTrash(int index)
     } catch (const Exception& e) {
         warnNotMoved(path, QStringLiteral("Le fichier de référence ne peut plus être lu : ") +
                                e.message());
+        // The rest of the pass would only find copies of a text the reference no longer holds.
+        m_haveReference = false;
+        return false;
+    }
+    if (!TextsEqual(referenceNow, m_referenceText)) {
+        warnNotMoved(path, QStringLiteral("Le texte de \"%1\" a changé depuis la comparaison.")
+                               .arg(m_referencePath));
+        m_haveReference = false;
         return false;
     }
     if (!TextsEqual(referenceNow, now)) {
