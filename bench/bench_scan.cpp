@@ -1,8 +1,9 @@
 // A full automatic scan, offscreen, of a folder of generated e-mails holding duplicates, then a
 // second scan of the same folder, in each mode asked for:
-//     bench_scan [mails [duplicates [modes...]]]      (default 4000 400 2)
+//     bench_scan [--cold] [mails [duplicates [modes...]]]      (default 4000 400 2)
 // Each time is printed with its ratio to reading every file of the folder once, measured in the
-// same run, and the peak memory of the process.
+// same run, and the peak memory of the process. With --cold (root only) the page cache is dropped
+// before the reading and again before the first scan, as for a folder not read since boot.
 
 #include "app/TForm1.h"
 #include "MailCorpus.h"
@@ -68,6 +69,14 @@ qint64 readEveryFileUs(const QString& folder)
     return clock.nsecsElapsed() / 1000;
 }
 
+// False when the cache cannot be dropped (not root).
+bool dropPageCache()
+{
+    ::sync();
+    QFile control(QStringLiteral("/proc/sys/vm/drop_caches"));
+    return control.open(QIODevice::WriteOnly) && control.write("3\n") == 2;
+}
+
 double peakMegabytes()
 {
     struct rusage usage;
@@ -93,7 +102,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    const bool cold = args.removeAll(QStringLiteral("--cold")) > 0;
     const int mails = args.size() > 1 ? args[1].toInt() : 4000;
     const int duplicates = args.size() > 2 ? args[2].toInt() : mails / 10;
     QList<int> modes;
@@ -117,17 +127,23 @@ int main(int argc, char** argv)
         form.chk_BEEP()->setChecked(false);
         // A user's window is on screen before the scan starts.
         QApplication::processEvents();
+        if (cold && !dropPageCache()) {
+            std::fprintf(stderr, "--cold needs root to drop the page cache\n");
+            return 1;
+        }
         const qint64 baseline = readEveryFileUs(folder.path());
+        if (cold)
+            dropPageCache();
         const qint64 first = scanUs(form);
         const int found = form.DuplicateCount;
         const int left = int(QDir(folder.path()).entryList(QDir::Files).size());
         const qint64 second = scanUs(form);
-        std::printf("mode %d: %d files, %d duplicates found, %d left\n"
+        std::printf("mode %d%s: %d files, %d duplicates found, %d left\n"
                     "  reading every file once: %.3f s\n"
                     "  scan: %.3f s, ratio %.2f\n"
                     "  second scan: %.3f s (%.3f s per 4,000 files)\n"
                     "  peak memory: %.1f MB (%.2f KB per file)\n",
-                    mode, mails, found, left, baseline / 1e6, first / 1e6,
+                    mode, cold ? " (cold cache)" : "", mails, found, left, baseline / 1e6, first / 1e6,
                     double(first) / double(baseline), second / 1e6,
                     second / 1e6 * 4000.0 / left, peakMegabytes(),
                     peakMegabytes() * 1024.0 / mails);
