@@ -255,53 +255,73 @@ QString foldWithIcu(QStringView text, bool turkic);
 
 constexpr qsizetype kRunPiece = 256;
 
-} // namespace
-
-QString FoldCase(QStringView text, bool turkic)
+// Folds a text that is not Turkic, handing it to sink in pieces; line breaks are made CR LF on
+// the way when asked. Every rule but the Turkic one leaves ASCII but A to Z alone, so runs of
+// ASCII are done here and only the rest goes through ICU, one run at a time (full folding looks
+// at one code point at a time, and never makes or takes a CR or LF).
+void foldInPieces(QStringView text, bool normalizeBreaks,
+                  const std::function<void(QStringView)>& sink)
 {
-    // Turkic folding changes "I" itself; every other rule leaves ASCII but A to Z alone, so
-    // runs of ASCII are folded here and only the rest goes through ICU, one run at a time
-    // (full folding looks at one code point at a time).
-    if (turkic)
-        return foldWithIcu(text, true);
-    const char16_t* in = text.utf16();
+    constexpr qsizetype kPiece = 4096;
+    // Full folding lengthens a code unit to three at the most.
+    char16_t out[kPiece + 3 * (kRunPiece + 1) + 2];
+    qsizetype n = 0;
+    const auto* in = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype size = text.size();
-    QString result(size, Qt::Uninitialized);
-    auto* out = reinterpret_cast<char16_t*>(result.data());
-    qsizetype written = 0;
     qsizetype i = 0;
     while (i < size) {
         const char16_t c = in[i];
         if (c < 0x80) {
-            out[written++] = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+            if (normalizeBreaks && (c == u'\r' || c == u'\n')) {
+                out[n++] = u'\r';
+                out[n++] = u'\n';
+                if (c == u'\r' && i + 1 < size && in[i + 1] == u'\n')
+                    ++i;
+            } else {
+                out[n++] = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+            }
             ++i;
-            continue;
+        } else {
+            qsizetype end = i + 1;
+            while (end < size && in[end] >= 0x80 && end - i < kRunPiece)
+                ++end;
+            // A surrogate pair stays in one piece.
+            if (end < size && end - i == kRunPiece && QChar::isHighSurrogate(in[end - 1]) &&
+                QChar::isLowSurrogate(in[end]))
+                ++end;
+            UErrorCode status = U_ZERO_ERROR;
+            const int32_t length =
+                u_strFoldCase(reinterpret_cast<UChar*>(out + n), int32_t(3 * (kRunPiece + 1)),
+                              reinterpret_cast<const UChar*>(in + i), int32_t(end - i),
+                              U_FOLD_CASE_DEFAULT, &status);
+            if (U_FAILURE(status)) {
+                // Never expected for valid arguments; keep the piece as it is.
+                std::memcpy(out + n, in + i, size_t(end - i) * sizeof(char16_t));
+                n += end - i;
+            } else {
+                n += length;
+            }
+            i = end;
         }
-        qsizetype end = i + 1;
-        while (end < size && in[end] >= 0x80 && end - i < kRunPiece)
-            ++end;
-        // A surrogate pair stays in one piece.
-        if (end < size && end - i == kRunPiece && QChar::isHighSurrogate(in[end - 1]) &&
-            QChar::isLowSurrogate(in[end]))
-            ++end;
-        // Full folding lengthens a code unit to three at the most.
-        UChar folded[3 * (kRunPiece + 1)];
-        UErrorCode status = U_ZERO_ERROR;
-        const int32_t length =
-            u_strFoldCase(folded, int32_t(std::size(folded)), reinterpret_cast<const UChar*>(in + i),
-                          int32_t(end - i), U_FOLD_CASE_DEFAULT, &status);
-        if (U_FAILURE(status))
-            return foldWithIcu(text, false);
-        const qsizetype needed = written + length + (size - end);
-        if (needed > result.size()) {
-            result.resize(needed + (size - end) / 4 + 16);
-            out = reinterpret_cast<char16_t*>(result.data());
+        if (n >= kPiece) {
+            sink(QStringView(out, n));
+            n = 0;
         }
-        std::memcpy(out + written, folded, size_t(length) * sizeof(char16_t));
-        written += length;
-        i = end;
     }
-    result.resize(written);
+    if (n > 0)
+        sink(QStringView(out, n));
+}
+
+} // namespace
+
+QString FoldCase(QStringView text, bool turkic)
+{
+    // Turkic folding changes "I" itself.
+    if (turkic)
+        return foldWithIcu(text, true);
+    QString result;
+    result.reserve(text.size());
+    foldInPieces(text, false, [&](QStringView piece) { result.append(piece); });
     return result;
 }
 
@@ -386,55 +406,7 @@ void StreamComparisonForm(QByteArrayView bytes, const std::function<void(QString
         return;
     }
     int oddByte = -1;
-    const QString decoded = DecodeText(bytes, oddByte);
-    // Line breaks and ASCII letters are done here, in the same pass; folding never makes or
-    // takes a CR or LF, so the order of the two steps does not matter.
-    constexpr qsizetype kPiece = 4096;
-    char16_t out[kPiece + 3 * (kRunPiece + 1) + 2];
-    qsizetype n = 0;
-    const auto* in = reinterpret_cast<const char16_t*>(decoded.utf16());
-    const qsizetype size = decoded.size();
-    qsizetype i = 0;
-    while (i < size) {
-        const char16_t c = in[i];
-        if (c < 0x80) {
-            if (c == u'\r' || c == u'\n') {
-                out[n++] = u'\r';
-                out[n++] = u'\n';
-                if (c == u'\r' && i + 1 < size && in[i + 1] == u'\n')
-                    ++i;
-            } else {
-                out[n++] = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-            }
-            ++i;
-        } else {
-            qsizetype end = i + 1;
-            while (end < size && in[end] >= 0x80 && end - i < kRunPiece)
-                ++end;
-            if (end < size && end - i == kRunPiece && QChar::isHighSurrogate(in[end - 1]) &&
-                QChar::isLowSurrogate(in[end]))
-                ++end;
-            UErrorCode status = U_ZERO_ERROR;
-            const int32_t length =
-                u_strFoldCase(reinterpret_cast<UChar*>(out + n), int32_t(3 * (kRunPiece + 1)),
-                              reinterpret_cast<const UChar*>(in + i), int32_t(end - i),
-                              U_FOLD_CASE_DEFAULT, &status);
-            if (U_FAILURE(status)) {
-                // Never expected for valid arguments; keep the piece as it is.
-                std::memcpy(out + n, in + i, size_t(end - i) * sizeof(char16_t));
-                n += end - i;
-            } else {
-                n += length;
-            }
-            i = end;
-        }
-        if (n >= kPiece) {
-            sink(QStringView(out, n));
-            n = 0;
-        }
-    }
-    if (n > 0)
-        sink(QStringView(out, n));
+    foldInPieces(DecodeText(bytes, oddByte), true, sink);
     if (oddByte >= 0)
         sink(FoldCase(OddByteMark(quint8(oddByte)), false));
 }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QtTest>
 
 ScanFixture::ScanFixture() : m_oldDataHome(qgetenv("XDG_DATA_HOME"))
@@ -66,4 +67,30 @@ QStringList ScanFixture::duplicatesListed() const
     for (int i = 0; i < m_form->ListBox1()->count(); ++i)
         names << m_form->ListBox1()->item(i)->text();
     return names;
+}
+
+QString ScanFixture::summary(int files, int duplicates)
+{
+    return QStringLiteral("%1 fichiers analysés en 00:00:00\r\n\r\n%2 doublons trouvés et placés "
+                          "dans la corbeille")
+        .arg(files)
+        .arg(duplicates);
+}
+
+QString ScanFixture::question(const QString& reference, const QString& candidate)
+{
+    const QString eq(40, QLatin1Char('=')), dash(40, QLatin1Char('-'));
+    return eq + "\r\nD O U B L O N   T R O U V E !!! \r\n" + eq +
+           "\r\n\r\nVoulez vous le supprimer ?\r\n\r\n"
+           "Ces 2 fichiers contiennent exactement le même texte\r\n"
+           "Et la même présentation : mot pour mot, ligne pour ligne !\r\n"
+           "Seul leur NOM est différent\r\n\r\n" +
+           dash + "\r\n\r\n" + reference + "\r\n&&\r\n" + candidate + "\r\n\r\n" + dash +
+           "\r\n\r\nSUPPRIMER | GARDER | ANNULER";
+}
+
+QString ScanFixture::withoutTime(QString text)
+{
+    return text.replace(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d")),
+                        QStringLiteral("00:00:00"));
 }

@@ -34,6 +34,12 @@ public:
 
     DialogAnswerer answers;
 
+    // Texts of the scan's own dialogs, for exact comparison.
+    static QString summary(int files, int duplicates);
+    static QString question(const QString& reference, const QString& candidate);
+    // The elapsed time depends on the machine: compare the rest exactly.
+    static QString withoutTime(QString text);
+
 private:
     TempFolder m_home;
     TempFolder m_mails;

@@ -1,5 +1,7 @@
 #include "ScanModel.h"
 
+#include "ScanFixture.h"
+
 #include <QCollator>
 #include <QStringDecoder>
 #include <QtTest>
@@ -160,26 +162,6 @@ QString ScanModel::prefix(const QString& name, int mode)
     return end > 0 ? name.left(end) : name;
 }
 
-QString ScanModel::question(const QString& reference, const QString& candidate)
-{
-    const QString eq(40, QLatin1Char('=')), dash(40, QLatin1Char('-'));
-    return eq + "\r\nD O U B L O N   T R O U V E !!! \r\n" + eq +
-           "\r\n\r\nVoulez vous le supprimer ?\r\n\r\n"
-           "Ces 2 fichiers contiennent exactement le même texte\r\n"
-           "Et la même présentation : mot pour mot, ligne pour ligne !\r\n"
-           "Seul leur NOM est différent\r\n\r\n" +
-           dash + "\r\n\r\n" + reference + "\r\n&&\r\n" + candidate + "\r\n\r\n" + dash +
-           "\r\n\r\nSUPPRIMER | GARDER | ANNULER";
-}
-
-QString ScanModel::summary(int files, int found)
-{
-    return QStringLiteral("%1 fichiers analysés en 00:00:00\r\n\r\n%2 doublons trouvés et placés "
-                          "dans la corbeille")
-        .arg(files)
-        .arg(found);
-}
-
 void ScanModel::sortNames(QStringList& names)
 {
     QCollator collator(QLocale::system());
@@ -281,7 +263,7 @@ ScanModel::Trace ScanModel::run() const
             Answer answer = Yes;
             if (!automatic) {
                 answer = answers.value(nextAnswer++, No);
-                trace.dialogs << question(reference, candidate);
+                trace.dialogs << ScanFixture::question(reference, candidate);
                 trace.keys << (answer == Yes ? Qt::Key_O : answer == No ? Qt::Key_N : Qt::Key_Escape);
             }
             if (answer == Cancel) {
@@ -294,7 +276,7 @@ ScanModel::Trace ScanModel::run() const
             }
         }
     }
-    trace.dialogs << summary(int(mainList.size()), trace.found);
+    trace.dialogs << ScanFixture::summary(int(mainList.size()), trace.found);
     trace.keys << Qt::Key_Return;
     sortNames(trace.listed);
     std::sort(trace.moved.begin(), trace.moved.end());

@@ -45,8 +45,6 @@ public:
     static QString decode(const QByteArray& bytes, int* oddByte);
     static bool maskMatches(const QString& pattern, const QString& name);
     static QString prefix(const QString& name, int mode);
-    static QString question(const QString& reference, const QString& candidate);
-    static QString summary(int files, int found);
     static void sortNames(QStringList& names);
 
 private:

@@ -27,33 +27,6 @@ namespace {
 const QByteArray kMail = "From: a@example.org\r\nSubject: Réunion\r\n\r\nÀ demain.\r\n";
 const QByteArray kOther = "From: b@example.org\r\nSubject: Autre\r\n\r\nRien.\r\n";
 
-QString summary(int files, int duplicates)
-{
-    return QStringLiteral("%1 fichiers analysés en 00:00:00\r\n\r\n%2 doublons trouvés et placés "
-                          "dans la corbeille")
-        .arg(files)
-        .arg(duplicates);
-}
-
-// The elapsed time depends on the machine: compare the rest exactly.
-QString withoutTime(QString text)
-{
-    return text.replace(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d")),
-                        QStringLiteral("00:00:00"));
-}
-
-QString question(const QString& reference, const QString& candidate)
-{
-    const QString eq(40, QLatin1Char('=')), dash(40, QLatin1Char('-'));
-    return eq + "\r\nD O U B L O N   T R O U V E !!! \r\n" + eq +
-           "\r\n\r\nVoulez vous le supprimer ?\r\n\r\n"
-           "Ces 2 fichiers contiennent exactement le même texte\r\n"
-           "Et la même présentation : mot pour mot, ligne pour ligne !\r\n"
-           "Seul leur NOM est différent\r\n\r\n" +
-           dash + "\r\n\r\n" + reference + "\r\n&&\r\n" + candidate + "\r\n\r\n" + dash +
-           "\r\n\r\nSUPPRIMER | GARDER | ANNULER";
-}
-
 // Runs a callback once, from the event loop, the first time the scan chooses candidates.
 void atFirstCandidates(TForm1& form, std::function<void()> action)
 {
@@ -137,7 +110,7 @@ void TestScan::exampleOfThreeFiles()
     QCOMPARE(fx.duplicatesListed(), QStringList{"a1.txt"});
     QCOMPARE(form.DuplicateCount, 1);
     QCOMPARE(fx.answers.texts().first(), QStringLiteral("Comparer 3 fichiers ?"));
-    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(3, 1));
+    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(3, 1));
     QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
     QVERIFY(!form.Panel_GAUGE()->isVisible());
     // The caption keeps the last reference's name.
@@ -192,7 +165,7 @@ void TestScan::manualAnswers()
     QCOMPARE(form.DuplicateCount, found);
     QCOMPARE(form.statusText(3), QString::number(found));
     QCOMPARE(fx.answers.texts().size(), questions + 2);
-    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(3, found));
+    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(3, found));
 }
 
 void TestScan::questionTextIsExact()
@@ -208,8 +181,8 @@ void TestScan::questionTextIsExact()
     fx.answers.press(Qt::Key_Return);
     fx.scan();
     QCOMPARE(fx.answers.texts().size(), 4);
-    QCOMPARE(fx.answers.texts()[1], question("abc2.txt", "abc.txt"));
-    QCOMPARE(fx.answers.texts()[2], question("abc.txt", "abc2.txt"));
+    QCOMPARE(fx.answers.texts()[1], ScanFixture::question("abc2.txt", "abc.txt"));
+    QCOMPARE(fx.answers.texts()[2], ScanFixture::question("abc.txt", "abc2.txt"));
     QCOMPARE(fx.answers.captions()[1], QStringLiteral("Confirmer"));
 }
 
@@ -253,7 +226,7 @@ void TestScan::emptyMainList()
     fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
     fx.scan();
     QCOMPARE(fx.answers.texts().first(), QStringLiteral("Comparer 0 fichiers ?"));
-    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(0, 0));
+    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(0, 0));
     QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
 }
 
@@ -355,7 +328,7 @@ void TestScan::escapeStopsScan()
     fx.scan();
     // Only the first reference (the last file) was handled; the summary reports the whole list.
     QCOMPARE(form.windowTitle(), QStringLiteral("h4.txt"));
-    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(4, 0));
+    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(4, 0));
     QVERIFY(form.isVisible());
 }
 
@@ -371,7 +344,7 @@ void TestScan::closeDuringScanStopsThenSecondCloseSaves()
     fx.scan();
     QVERIFY(form.isVisible());
     QCOMPARE(form.windowTitle(), QStringLiteral("m3.txt"));
-    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(3, 0));
+    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(3, 0));
     // Nothing was saved by the refused close.
     QCOMPARE(IniReadString("OPTIONS", "MASQUE", "none"), QStringLiteral("none"));
     form.close();
@@ -424,7 +397,7 @@ void TestScan::newMaskDuringScanStopsCleanly()
     fx.scan();
     const QStringList texts = fx.answers.texts();
     QCOMPARE(texts.mid(1, texts.size() - 2), reports);
-    QCOMPARE(withoutTime(texts.last()), summary(listed, 0));
+    QCOMPARE(ScanFixture::withoutTime(texts.last()), ScanFixture::summary(listed, 0));
     QCOMPARE(fx.filesInFolder().size(), 4);
     QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
 }
@@ -477,7 +450,7 @@ void TestScan::trashFailureReportedAndFileKept()
     QVERIFY2(fx.answers.texts()[1].contains(fx.folder() + "/v1.txt"),
              qPrintable(fx.answers.texts()[1]));
     QVERIFY(fx.answers.texts()[1].contains(QStringLiteral("corbeille")));
-    QCOMPARE(withoutTime(fx.answers.texts().last()), summary(2, 2));
+    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(2, 2));
 }
 
 void TestScan::referenceLinkedToCandidateIsNotTrashed()

@@ -104,12 +104,6 @@ QStringList entriesOf(const QString& folder)
     return names;
 }
 
-QString withoutTime(QString text)
-{
-    return text.replace(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d")),
-                        QStringLiteral("00:00:00"));
-}
-
 } // namespace
 
 void TestScanDiff::initTestCase()
@@ -248,7 +242,7 @@ void TestScanDiff::sameAsModel()
 
     QStringList texts = fx.answers.texts();
     for (QString& text : texts)
-        text = withoutTime(text);
+        text = ScanFixture::withoutTime(text);
     QCOMPARE(texts, expected.dialogs);
     QStringList moved = entriesOf(fx.trashFolder());
     QCOMPARE(moved, expected.moved);

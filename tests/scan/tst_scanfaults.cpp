@@ -25,24 +25,10 @@ const QByteArray kOther = "From: b@example.org\r\nSubject: Autre\r\n\r\nRien du 
 
 constexpr off_t kTwoGiB = off_t(2) * 1024 * 1024 * 1024;
 
-QString summary(int files, int duplicates)
-{
-    return QStringLiteral("%1 fichiers analysés en 00:00:00\r\n\r\n%2 doublons trouvés et placés "
-                          "dans la corbeille")
-        .arg(files)
-        .arg(duplicates);
-}
-
-QString withoutTime(QString text)
-{
-    return text.replace(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d")),
-                        QStringLiteral("00:00:00"));
-}
-
 QStringList withoutTimes(QStringList texts)
 {
     for (QString& text : texts)
-        text = withoutTime(text);
+        text = ScanFixture::withoutTime(text);
     return texts;
 }
 
@@ -209,7 +195,7 @@ void TestScanFaults::fileChangesWhileQuestionIsOpen()
     QCOMPARE(fx.answers.captions()[2], QStringLiteral("Avertissement"));
     QVERIFY2(texts[3].contains("a2.txt\r\n&&\r\na1.txt"), qPrintable(texts[3]));
     // The duplicate found counts, though it stayed; the scan went on to the next pair.
-    QCOMPARE(texts[4], summary(4, 2));
+    QCOMPARE(texts[4], ScanFixture::summary(4, 2));
     QCOMPARE(form.DuplicateCount, 2);
     QCOMPARE(form.statusText(3), QStringLiteral("2"));
 
@@ -273,7 +259,7 @@ void TestScanFaults::fileChangesBetweenFingerprintAndComparison()
     fx.scan();
 
     QCOMPARE(withoutTimes(fx.answers.texts()),
-             (QStringList{"Comparer 6 fichiers ?", summary(6, int(trashed.size()))}));
+             (QStringList{"Comparer 6 fichiers ?", ScanFixture::summary(6, int(trashed.size()))}));
     QCOMPARE(fx.filesInFolder(), remaining);
     QCOMPARE(fx.filesInTrash(), trashed);
     QCOMPARE(fx.duplicatesListed(), trashed);
@@ -347,7 +333,7 @@ void TestScanFaults::fileChangesBetweenComparisonAndMove()
         QCOMPARE(fx.answers.captions()[i + 1], QStringLiteral("Avertissement"));
     }
     // Every duplicate found is counted, moved or not.
-    QCOMPARE(texts.last(), summary(3, found));
+    QCOMPARE(texts.last(), ScanFixture::summary(3, found));
     QCOMPARE(form.DuplicateCount, found);
     QCOMPARE(fx.filesInFolder(), remaining);
     QCOMPARE(fx.filesInTrash(), QStringList{"z1.txt"});
@@ -404,7 +390,7 @@ void TestScanFaults::folderTakenAwayDuringScan()
                                  "Impossible d'ouvrir le fichier"),
              qPrintable(texts[1]));
     QVERIFY2(texts[1].endsWith(kNotMovedEnd), qPrintable(texts[1]));
-    QCOMPARE(texts.last(), summary(5, 1));
+    QCOMPARE(texts.last(), ScanFixture::summary(5, 1));
     QVERIFY(fx.filesInTrash().isEmpty());
     QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
     if (renamed) {
@@ -449,7 +435,7 @@ void TestScanFaults::laterCandidateOfThePassChanges()
     fx.scan();
 
     QCOMPARE(withoutTimes(fx.answers.texts()),
-             (QStringList{"Comparer 4 fichiers ?", summary(4, 2)}));
+             (QStringList{"Comparer 4 fichiers ?", ScanFixture::summary(4, 2)}));
     if (fault == "FIFO")
         QVERIFY(isFifo(p2));
     QCOMPARE(fx.filesInFolder(), remaining);
@@ -481,7 +467,7 @@ void TestScanFaults::referenceGrownPastTwoGiBDuringScan()
                           "ERREUR 346 COMPARERExecute : Appel de Charge1\r\nImpossible d'ouvrir le "
                           "fichier \"" +
                               big + "\". Le fichier fait 2 Go ou plus.",
-                          summary(5, 2)}));
+                          ScanFixture::summary(5, 2)}));
     // The scan went on after g: a2's pass moved a1.
     QCOMPARE(fx.filesInFolder(), (QStringList{"a2.txt", "g.txt", "h2.txt"}));
     QCOMPARE(fx.filesInTrash(), (QStringList{"a1.txt", "h1.txt"}));
