@@ -42,17 +42,19 @@ Fingerprint Fingerprint::of(const QString& comparisonForm)
     return Fingerprint{comparisonForm.size(), hash.low64, hash.high64};
 }
 
-Fingerprint Fingerprint::ofFile(QByteArrayView bytes)
+Fingerprint Fingerprint::ofFile(QByteArrayView bytes, qint64* textLength)
 {
     XXH3_state_t* state = XXH3_createState();
     if (!state)
         throw std::bad_alloc();
     XXH3_128bits_reset(state);
     qint64 length = 0;
-    StreamComparisonForm(bytes, [&](QStringView piece) {
+    const qsizetype text = StreamComparisonForm(bytes, [&](QStringView piece) {
         XXH3_128bits_update(state, piece.utf16(), size_t(piece.size()) * sizeof(char16_t));
         length += piece.size();
     });
+    if (textLength)
+        *textLength = text;
     const XXH128_hash_t hash = XXH3_128bits_digest(state);
     XXH3_freeState(state);
     return Fingerprint{length, hash.low64, hash.high64};
@@ -73,7 +75,7 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
     entry.stamp = stamp;
     try {
         const QByteArray bytes = m_reader(path);
-        entry.print = Fingerprint::ofFile(bytes);
+        entry.print = Fingerprint::ofFile(bytes, &entry.textLength);
     } catch (const std::bad_alloc&) {
         entry.error = std::make_exception_ptr(EOutOfMemory(QStringLiteral("Mémoire insuffisante")));
     } catch (...) {

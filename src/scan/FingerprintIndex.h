@@ -36,8 +36,9 @@ struct Fingerprint {
 
     bool operator==(const Fingerprint&) const = default;
     static Fingerprint of(const QString& comparisonForm);
-    // Of a file's bytes: the same as of(ComparisonForm(FileText(bytes))).
-    static Fingerprint ofFile(QByteArrayView bytes);
+    // Of a file's bytes: the same as of(ComparisonForm(FileText(bytes))). textLength, when
+    // given, receives the length of FileText(bytes), what a text pane would hold.
+    static Fingerprint ofFile(QByteArrayView bytes, qint64* textLength = nullptr);
 };
 
 size_t qHash(const Fingerprint& print, size_t seed = 0) noexcept;
@@ -49,6 +50,8 @@ public:
     struct Entry {
         FileStamp stamp;
         Fingerprint print;
+        // Characters of the file's text as a pane holds it.
+        qint64 textLength = 0;
         // What reading the file raised; it is raised again where the file would be loaded.
         std::exception_ptr error;
     };

@@ -89,8 +89,7 @@ void ScanListing::group(const FingerprintIndex& index, qsizetype paneCapacity)
     m_apart.clear();
     for (int i = 0; i < m_names.size(); ++i) {
         const FingerprintIndex::Entry* entry = index.find(path(i));
-        // A pane holds at most two characters per byte of the file (LF becomes CR LF).
-        if (!entry || entry->error || entry->stamp.size > paneCapacity / 2)
+        if (!entry || entry->error || entry->textLength > paneCapacity)
             m_apart.append(i);
         else
             m_groups[entry->print].append(i);

@@ -40,8 +40,9 @@ public:
     // One present file against split mask patterns (MaskMatcher::splitMask).
     bool matches(const QStringList& patterns, int index) const;
 
-    // Sorts the files by their fingerprints in the index. Files that cannot be read, and files too
-    // large for a text pane of paneCapacity characters, are kept apart: every pass visits them.
+    // Sorts the files by their fingerprints in the index. Files that cannot be read, and files whose
+    // text is longer than a pane of paneCapacity characters holds, are kept apart: every pass
+    // visits them, for the error that loading them raises.
     void group(const FingerprintIndex& index, qsizetype paneCapacity);
     // The files a pass of this reference must visit, last first: present candidates (matching the
     // mask, named otherwise than the reference) that share its fingerprint or are kept apart.

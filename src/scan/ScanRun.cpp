@@ -336,7 +336,7 @@ bool ScanRun::loadReference(int position)
     FingerprintIndex::raiseError(entry);
     // A text too long for the pane is refused as loading it there would refuse it.
     TMemo* pane = m_form.Memo1();
-    if (entry.stamp.size > pane->capacity() / 2) {
+    if (entry.textLength > pane->capacity()) {
         pane->LoadFromFile(m_referencePath);
         m_referenceText = pane->text();
         m_referenceTextRead = true;
@@ -426,7 +426,7 @@ bool ScanRun::isDuplicate(int index)
     FingerprintIndex::raiseError(entry);
     QString text;
     TMemo* pane = m_form.Memo2();
-    if (entry.stamp.size > pane->capacity() / 2) {
+    if (entry.textLength > pane->capacity()) {
         pane->LoadFromFile(path);
         text = pane->text();
     } else {

@@ -259,9 +259,11 @@ constexpr qsizetype kRunPiece = 256;
 // the way when asked. Every rule but the Turkic one leaves ASCII but A to Z alone, so runs of
 // ASCII are done here and only the rest goes through ICU, one run at a time (full folding looks
 // at one code point at a time, and never makes or takes a CR or LF).
-void foldInPieces(QStringView text, bool normalizeBreaks,
-                  const std::function<void(QStringView)>& sink)
+// Returns the length of the text before folding, line breaks made CR LF.
+qsizetype foldInPieces(QStringView text, bool normalizeBreaks,
+                       const std::function<void(QStringView)>& sink)
 {
+    qsizetype unfolded = 0;
     constexpr qsizetype kPiece = 4096;
     // Full folding lengthens a code unit to three at the most.
     char16_t out[kPiece + 3 * (kRunPiece + 1) + 2];
@@ -275,11 +277,13 @@ void foldInPieces(QStringView text, bool normalizeBreaks,
             if (normalizeBreaks && (c == u'\r' || c == u'\n')) {
                 out[n++] = u'\r';
                 out[n++] = u'\n';
+                ++unfolded;
                 if (c == u'\r' && i + 1 < size && in[i + 1] == u'\n')
                     ++i;
             } else {
                 out[n++] = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
             }
+            ++unfolded;
             ++i;
         } else {
             qsizetype end = i + 1;
@@ -301,6 +305,7 @@ void foldInPieces(QStringView text, bool normalizeBreaks,
             } else {
                 n += length;
             }
+            unfolded += end - i;
             i = end;
         }
         if (n >= kPiece) {
@@ -310,6 +315,7 @@ void foldInPieces(QStringView text, bool normalizeBreaks,
     }
     if (n > 0)
         sink(QStringView(out, n));
+    return unfolded;
 }
 
 } // namespace
@@ -399,16 +405,21 @@ QString ComparisonForm(QStringView text)
     return FoldCase(text, systemIsTurkic());
 }
 
-void StreamComparisonForm(QByteArrayView bytes, const std::function<void(QStringView)>& sink)
+qsizetype StreamComparisonForm(QByteArrayView bytes, const std::function<void(QStringView)>& sink)
 {
     if (systemIsTurkic()) {
-        sink(ComparisonForm(FileText(bytes)));
-        return;
+        const QString text = FileText(bytes);
+        sink(ComparisonForm(text));
+        return text.size();
     }
     int oddByte = -1;
-    foldInPieces(DecodeText(bytes, oddByte), true, sink);
-    if (oddByte >= 0)
-        sink(FoldCase(OddByteMark(quint8(oddByte)), false));
+    qsizetype length = foldInPieces(DecodeText(bytes, oddByte), true, sink);
+    if (oddByte >= 0) {
+        const QString mark = OddByteMark(quint8(oddByte));
+        sink(FoldCase(mark, false));
+        length += mark.size();
+    }
+    return length;
 }
 
 QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path)

@@ -44,8 +44,8 @@ bool TextsEqual(const QString& reference, const QString& candidate);
 // What TextsEqual compares: two texts are equal exactly when their comparison forms are.
 QString ComparisonForm(QStringView text);
 // The comparison form of a file's text, ComparisonForm(FileText(bytes)), handed to sink piece by
-// piece without ever being held whole.
-void StreamComparisonForm(QByteArrayView bytes, const std::function<void(QStringView)>& sink);
+// piece without ever being held whole. Returns the length of FileText(bytes).
+qsizetype StreamComparisonForm(QByteArrayView bytes, const std::function<void(QStringView)>& sink);
 
 // The whole content of a regular file of less than 2 GiB, exactly as read. Raises EFOpenError
 // ("Impossible d'ouvrir le fichier ...") or EOutOfMemory.

@@ -195,8 +195,10 @@ void TestFingerprintIndex::streamedFormIsTheWholeForm()
         for (int i = 0; i < count; ++i)
             bytes += pieces[int(random.bounded(qsizetype(pieces.size())))];
         QString streamed;
-        StreamComparisonForm(bytes, [&](QStringView piece) { streamed += piece; });
+        const qsizetype length =
+            StreamComparisonForm(bytes, [&](QStringView piece) { streamed += piece; });
         QCOMPARE(streamed, ComparisonForm(FileText(bytes)));
+        QCOMPARE(length, FileText(bytes).size());
         QCOMPARE(Fingerprint::ofFile(bytes), Fingerprint::of(ComparisonForm(FileText(bytes))));
     }
 }

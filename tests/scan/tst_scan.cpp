@@ -66,6 +66,8 @@ private slots:
     void newMaskDuringScanStopsCleanly();
     void referenceLoadFailureReportedAndScanGoesOn();
     void trashFailureReportedAndFileKept();
+    void textTooLongForPane_data();
+    void textTooLongForPane();
     void referenceLinkedToCandidateIsNotTrashed();
     void clickOnCandidateDuringScanDoesNotChangeReference();
     void randomFolders_data();
@@ -451,6 +453,41 @@ void TestScan::trashFailureReportedAndFileKept()
              qPrintable(fx.answers.texts()[1]));
     QVERIFY(fx.answers.texts()[1].contains(QStringLiteral("corbeille")));
     QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(2, 2));
+}
+
+void TestScan::textTooLongForPane_data()
+{
+    QTest::addColumn<QString>("longName");
+    QTest::addColumn<QStringList>("expected");
+    const QString error = QStringLiteral("Le texte dépasse la capacité du mémo");
+    // y3 is the first reference: as a candidate of it, y1 ends the scan.
+    QTest::newRow("a candidate ends the scan") << "y1.txt" << QStringList{error + "."};
+    // As the first reference, y3 gets the numbered notice and no pass; then, a candidate of y2,
+    // it ends the scan.
+    QTest::newRow("a reference is reported, then ends the scan as a candidate")
+        << "y3.txt"
+        << QStringList{"ERREUR 346 COMPARERExecute : Appel de Charge1\r\n" + error, error + "."};
+}
+
+void TestScan::textTooLongForPane()
+{
+    QFETCH(QString, longName);
+    QFETCH(QStringList, expected);
+    ScanFixture fx;
+    // Line breaks made CR LF take the text past the panes' 100 characters; its bytes do not.
+    const QByteArray longText = QByteArray("x\n").repeated(45) + "end";
+    for (const char* name : {"y1.txt", "y2.txt", "y3.txt"})
+        fx.write(name, name == longName ? longText : kMail);
+    fx.setOption("AUTO", "1");
+    TForm1& form = fx.start();
+    form.Memo1()->setCapacity(100);
+    form.Memo2()->setCapacity(100);
+    fx.answers.setDefaultKeys({Qt::Key_Return}, 1);
+    fx.scan();
+    QStringList texts = fx.answers.texts();
+    for (QString& text : texts)
+        text = ScanFixture::withoutTime(text);
+    QCOMPARE(texts.mid(1), expected);
 }
 
 void TestScan::referenceLinkedToCandidateIsNotTrashed()
