@@ -43,8 +43,10 @@ int main(int argc, char** argv)
     const qint64 first = clock.nsecsElapsed() / 1000;
     getrusage(RUSAGE_SELF, &after);
     std::printf("cpu during fingerprinting: user %.3f s, system %.3f s\n",
-                (after.ru_utime.tv_sec - before.ru_utime.tv_sec) + (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1e6,
-                (after.ru_stime.tv_sec - before.ru_stime.tv_sec) + (after.ru_stime.tv_usec - before.ru_stime.tv_usec) / 1e6);
+                (after.ru_utime.tv_sec - before.ru_utime.tv_sec) +
+                    (after.ru_utime.tv_usec - before.ru_utime.tv_usec) / 1e6,
+                (after.ru_stime.tv_sec - before.ru_stime.tv_sec) +
+                    (after.ru_stime.tv_usec - before.ru_stime.tv_usec) / 1e6);
     clock.restart();
     index.refresh(paths);
     const qint64 again = clock.nsecsElapsed() / 1000;

@@ -47,7 +47,8 @@ void fillFolder(const QString& folder, int mails, int duplicates)
     QRandomGenerator random(42);
     for (int d = 0; d < duplicates; ++d) {
         const int i = int(random.bounded(originals));
-        const QString name = QStringLiteral("%1 copie %2.eml").arg(kStems[i % kStems.size()]).arg(d);
+        const QString name =
+            QStringLiteral("%1 copie %2.eml").arg(kStems[i % kStems.size()]).arg(d);
         writeFile(folder + "/" + name, encode(mailNumber(i), d + 1));
     }
 }
@@ -143,8 +144,8 @@ int main(int argc, char** argv)
                     "  scan: %.3f s, ratio %.2f\n"
                     "  second scan: %.3f s (%.3f s per 4,000 files)\n"
                     "  peak memory: %.1f MB (%.2f KB per file)\n",
-                    mode, cold ? " (cold cache)" : "", mails, found, left, baseline / 1e6, first / 1e6,
-                    double(first) / double(baseline), second / 1e6,
+                    mode, cold ? " (cold cache)" : "", mails, found, left, baseline / 1e6,
+                    first / 1e6, double(first) / double(baseline), second / 1e6,
                     second / 1e6 * 4000.0 / left, peakMegabytes(),
                     peakMegabytes() * 1024.0 / mails);
         std::fflush(stdout);

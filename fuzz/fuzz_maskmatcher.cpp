@@ -107,8 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     const QString P = upperOneToOne(mask);
     const QString S = upperOneToOne(name);
-    FUZZ_CHECK(MaskMatcher::upperCase(mask) == P && MaskMatcher::upperCase(name) == S,
-               QStringLiteral("one-to-one upper case of %1 / %2").arg(fuzzDump(mask), fuzzDump(name)));
+    FUZZ_CHECK(
+        MaskMatcher::upperCase(mask) == P && MaskMatcher::upperCase(name) == S,
+        QStringLiteral("one-to-one upper case of %1 / %2").arg(fuzzDump(mask), fuzzDump(name)));
 
     if (P.isEmpty()) {
         bool raised = false;

@@ -210,7 +210,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(TextsEqual(fileB, fileA, turkic) == equal,
                    hex(a) + QStringLiteral(" / ") + hex(b));
         FUZZ_CHECK(TextsEqual(fileA, fileA, turkic), hex(a));
-
     }
     // The index's fingerprints fold by the system's rules, which are not Turkic here: equal texts
     // always share one; different texts sharing one would be a collision of 128-bit hashes.

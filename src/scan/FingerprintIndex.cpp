@@ -65,7 +65,8 @@ size_t qHash(const Fingerprint& print, size_t seed) noexcept
     return size_t(print.low) ^ seed;
 }
 
-FingerprintIndex::FingerprintIndex() : m_reader([](const QString& path) { return ReadFileBytes(path); })
+FingerprintIndex::FingerprintIndex()
+    : m_reader([](const QString& path) { return ReadFileBytes(path); })
 {
 }
 
@@ -154,7 +155,8 @@ void FingerprintIndex::refresh(const QStringList& paths, const std::function<boo
     };
 
     QThreadPool* pool = QThreadPool::globalInstance();
-    const int workers = int(std::clamp<qsizetype>(jobs.size() / 16 + 1, 1, std::max(1, pool->maxThreadCount())));
+    const int workers =
+        int(std::clamp<qsizetype>(jobs.size() / 16 + 1, 1, std::max(1, pool->maxThreadCount())));
     running = workers;
     for (int w = 0; w < workers; ++w) {
         // With no free thread the pool queues the task; this thread never runs one, so it stays

@@ -40,8 +40,8 @@ public:
     // One present file against split mask patterns (MaskMatcher::splitMask).
     bool matches(const QStringList& patterns, int index) const;
 
-    // Sorts the files by their fingerprints in the index. Files that cannot be read, and files whose
-    // text is longer than a pane of paneCapacity characters holds, are kept apart: every pass
+    // Sorts the files by their fingerprints in the index. Files that cannot be read, and files
+    // whose text is longer than a pane of paneCapacity characters holds, are kept apart: every pass
     // visits them, for the error that loading them raises.
     void group(const FingerprintIndex& index, qsizetype paneCapacity);
     // The files a pass of this reference must visit, last first: present candidates (matching the

@@ -8,9 +8,9 @@
 #include "scan/TMemo.h"
 #include "shell/RecycleBin.h"
 #include "shell/SystemSound.h"
-#include "widgets/TGauge.h"
 #include "widgets/MaskMatcher.h"
 #include "widgets/PathRules.h"
+#include "widgets/TGauge.h"
 #include "widgets/TJvFileListBox.h"
 
 #include <QAction>
@@ -553,10 +553,9 @@ bool ScanRun::ManualPass()
             countDuplicate(MB_ICONEXCLAMATION);
             const QString name = m_listing.names()[candidate];
             showNow();
-            const int answer =
-                ShowMessageDialog(DuplicateQuestion(escapeAmpersands(m_form.windowTitle()),
-                                                    escapeAmpersands(name)),
-                                  mtConfirmation, mbYes | mbNo | mbCancel, 0, -1, -1, QString());
+            const int answer = ShowMessageDialog(
+                DuplicateQuestion(escapeAmpersands(m_form.windowTitle()), escapeAmpersands(name)),
+                mtConfirmation, mbYes | mbNo | mbCancel, 0, -1, -1, QString());
             if (answer == mrYes) {
                 if (moveToTrash(candidate)) {
                     processMessages();

@@ -50,7 +50,8 @@ bool PathRules::encodePath(const QString& path, QByteArray& out)
         const char16_t c = path.at(i).unicode();
         if (c == 0)
             return false;
-        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(path.at(i + 1).unicode())) {
+        if (QChar::isHighSurrogate(c) && i + 1 < size &&
+            QChar::isLowSurrogate(path.at(i + 1).unicode())) {
             ++i;
             continue;
         }

@@ -264,7 +264,9 @@ ScanModel::Trace ScanModel::run() const
             if (!automatic) {
                 answer = answers.value(nextAnswer++, No);
                 trace.dialogs << ScanFixture::question(reference, candidate);
-                trace.keys << (answer == Yes ? Qt::Key_O : answer == No ? Qt::Key_N : Qt::Key_Escape);
+                trace.keys << (answer == Yes  ? Qt::Key_O
+                               : answer == No ? Qt::Key_N
+                                              : Qt::Key_Escape);
             }
             if (answer == Cancel) {
                 i = -1;

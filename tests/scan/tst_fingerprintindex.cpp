@@ -125,7 +125,8 @@ void TestFingerprintIndex::errorKeptAndRaisedInPlace()
     } catch (const EFOpenError& error) {
         message = error.message();
     }
-    QCOMPARE(message, "Impossible d'ouvrir le fichier \"" + big + "\". Le fichier fait 2 Go ou plus.");
+    QCOMPARE(message,
+             "Impossible d'ouvrir le fichier \"" + big + "\". Le fichier fait 2 Go ou plus.");
     QVERIFY(counting.reads.isEmpty());
     QVERIFY_THROWS_EXCEPTION(EFOpenError, FingerprintIndex::raiseError(*counting.index.find(gone)));
     // Mended, the file is read again and its error is gone.
@@ -139,13 +140,26 @@ void TestFingerprintIndex::equalTextsEqualFingerprints_data()
     QTest::addColumn<QByteArray>("a");
     QTest::addColumn<QByteArray>("b");
     QTest::addColumn<bool>("equal");
-    QTest::newRow("case and line breaks") << QByteArray("Été\r\nOK") << QByteArray("éTÉ\nok") << true;
-    QTest::newRow("utf-16 and utf-8")
-        << QByteArray("\xFF\xFE" "a\0b\0", 6) << QByteArray("\xEF\xBB\xBF" "AB") << true;
-    QTest::newRow("full folding") << QByteArray("STRASSE") << QByteArray("stra\xC3\x9F" "e") << true;
+    QTest::newRow("case and line breaks")
+        << QByteArray("Été\r\nOK") << QByteArray("éTÉ\nok") << true;
+    QTest::newRow("utf-16 and utf-8") << QByteArray("\xFF\xFE"
+                                                    "a\0b\0",
+                                                    6)
+                                      << QByteArray("\xEF\xBB\xBF"
+                                                    "AB")
+                                      << true;
+    QTest::newRow("full folding") << QByteArray("STRASSE")
+                                  << QByteArray("stra\xC3\x9F"
+                                                "e")
+                                  << true;
     QTest::newRow("one letter") << QByteArray("abc") << QByteArray("abd") << false;
     QTest::newRow("final line break") << QByteArray("abc") << QByteArray("abc\n") << false;
-    QTest::newRow("odd byte") << QByteArray("\xFF\xFE" "a\0", 4) << QByteArray("\xFF\xFE" "a\0b", 5)
+    QTest::newRow("odd byte") << QByteArray("\xFF\xFE"
+                                            "a\0",
+                                            4)
+                              << QByteArray("\xFF\xFE"
+                                            "a\0b",
+                                            5)
                               << false;
 }
 
@@ -184,9 +198,19 @@ void TestFingerprintIndex::streamedFormIsTheWholeForm()
 {
     // Pieces that cross the streaming buffer's edges: line breaks, long runs of letters to fold,
     // surrogate pairs, lone halves, and every byte-order mark with or without an odd byte.
-    const QList<QByteArray> pieces{"a", "Z", "\r", "\n", "\r\n", "\xC3\x89", "\xC3\x9F",
-                                   "\xF0\x9D\x90\x80", "\xE2\x84\xAA", QByteArray(300, 'Q'),
-                                   QByteArray("\xC3\x89").repeated(200), "\xFF", QByteArray(1, '\0')};
+    const QList<QByteArray> pieces{"a",
+                                   "Z",
+                                   "\r",
+                                   "\n",
+                                   "\r\n",
+                                   "\xC3\x89",
+                                   "\xC3\x9F",
+                                   "\xF0\x9D\x90\x80",
+                                   "\xE2\x84\xAA",
+                                   QByteArray(300, 'Q'),
+                                   QByteArray("\xC3\x89").repeated(200),
+                                   "\xFF",
+                                   QByteArray(1, '\0')};
     const QList<QByteArray> marks{"", "\xEF\xBB\xBF", "\xFF\xFE", "\xFE\xFF"};
     QRandomGenerator random(11);
     for (int round = 0; round < 300; ++round) {
@@ -210,19 +234,23 @@ void TestFingerprintIndex::candidatesByMask_data()
     QTest::addColumn<bool>("fails");
     QTest::newRow("prefix") << "ab*" << QStringList{"AB.eml", "abc.eml", "abd.eml"} << false;
     QTest::newRow("letter case ignored") << "ABC*" << QStringList{"abc.eml"} << false;
-    QTest::newRow("two patterns") << "x*;ab*" << QStringList{"AB.eml", "abc.eml", "abd.eml", "x;y.eml"}
+    QTest::newRow("two patterns") << "x*;ab*"
+                                  << QStringList{"AB.eml", "abc.eml", "abd.eml", "x;y.eml"}
                                   << false;
     QTest::newRow("wildcard ? for one character")
         << "ab?.eml*" << QStringList{"abc.eml", "abd.eml"} << false;
-    QTest::newRow("a name holding * is a pattern")
-        << "a*d.eml*" << QStringList{"abd.eml"} << false;
+    QTest::newRow("a name holding * is a pattern") << "a*d.eml*" << QStringList{"abd.eml"} << false;
     // "X" and "Y.EML*": the name itself matches neither.
     QTest::newRow("a name holding ; splits") << "x;y.eml*" << QStringList{} << false;
-    QTest::newRow("a name holding ? stands for any") << "q?r*" << QStringList{"q?r.eml", "qzr.eml"}
-                                                     << false;
-    QTest::newRow("every file") << "*" << QStringList{"AB.eml", "abc.eml", "abd.eml", "q?r.eml", "qzr.eml", "x;y.eml"} << false;
+    QTest::newRow("a name holding ? stands for any")
+        << "q?r*" << QStringList{"q?r.eml", "qzr.eml"} << false;
+    QTest::newRow("every file") << "*" << QStringList{"AB.eml",  "abc.eml", "abd.eml",
+                                                      "q?r.eml", "qzr.eml", "x;y.eml"}
+                                << false;
     QTest::newRow("an empty pattern reached fails") << "x;;y*" << QStringList{} << true;
-    QTest::newRow("an empty pattern not reached") << "*;" << QStringList{"AB.eml", "abc.eml", "abd.eml", "q?r.eml", "qzr.eml", "x;y.eml"} << false;
+    QTest::newRow("an empty pattern not reached")
+        << "*;" << QStringList{"AB.eml", "abc.eml", "abd.eml", "q?r.eml", "qzr.eml", "x;y.eml"}
+        << false;
 }
 
 void TestFingerprintIndex::candidatesByMask()
@@ -231,7 +259,8 @@ void TestFingerprintIndex::candidatesByMask()
     QFETCH(QStringList, expected);
     QFETCH(bool, fails);
     TempFolder folder;
-    for (const char* name : {"abc.eml", "AB.eml", "abd.eml", "x;y.eml", "q?r.eml", "qzr.eml", ".ab.eml"})
+    for (const char* name :
+         {"abc.eml", "AB.eml", "abd.eml", "x;y.eml", "q?r.eml", "qzr.eml", ".ab.eml"})
         folder.write(name, "x");
     QVERIFY(QDir(folder.path()).mkdir("abfolder"));
     ScanListing listing;

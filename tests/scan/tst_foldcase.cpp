@@ -21,9 +21,9 @@ QString icuFold(const QString& text)
 {
     QList<UChar> out(text.size() * 3 + 16);
     UErrorCode status = U_ZERO_ERROR;
-    const int32_t length = u_strFoldCase(out.data(), int32_t(out.size()),
-                                         reinterpret_cast<const UChar*>(text.utf16()),
-                                         int32_t(text.size()), U_FOLD_CASE_DEFAULT, &status);
+    const int32_t length =
+        u_strFoldCase(out.data(), int32_t(out.size()), reinterpret_cast<const UChar*>(text.utf16()),
+                      int32_t(text.size()), U_FOLD_CASE_DEFAULT, &status);
     return QString(reinterpret_cast<const QChar*>(out.data()), length);
 }
 
@@ -32,10 +32,23 @@ QString icuFold(const QString& text)
 void TestFoldCase::sameAsIcuOnMixedTexts()
 {
     // Pieces that fold to longer or to other scripts' letters, surrogate pairs and lone halves.
-    const QStringList pieces{"a",      "Z",      "\r\n",  "I",      QStringLiteral("ß"),
-                             "ÉÀç",    "ﬁ",      "Σ",     QStringLiteral("İ"), "K",
-                             "\U0001D400", "\U00010400", QString(QChar(0xD800)), QString(QChar(0xDC00)),
-                             "ΐ",      "@[`{",   QString(QChar(0))};
+    const QStringList pieces{"a",
+                             "Z",
+                             "\r\n",
+                             "I",
+                             QStringLiteral("ß"),
+                             "ÉÀç",
+                             "ﬁ",
+                             "Σ",
+                             QStringLiteral("İ"),
+                             "K",
+                             "\U0001D400",
+                             "\U00010400",
+                             QString(QChar(0xD800)),
+                             QString(QChar(0xDC00)),
+                             "ΐ",
+                             "@[`{",
+                             QString(QChar(0))};
     QRandomGenerator random(7);
     for (int round = 0; round < 2000; ++round) {
         QString text;

@@ -272,8 +272,9 @@ void TestScan::gaugeAndPositionWalkBackwards()
             TJvFileListBox* candidates = form.JvFileListBox2();
             seen.append({form.gauge1()->progress(), form.statusText(2), form.statusText(3),
                          form.Memo1()->text(), form.Memo2()->text(),
-                         candidates->itemIndex() < 0 ? QString()
-                                                     : candidates->itemText(candidates->itemIndex()),
+                         candidates->itemIndex() < 0
+                             ? QString()
+                             : candidates->itemText(candidates->itemIndex()),
                          form.windowTitle()});
             QCOMPARE(form.statusText(1), QStringLiteral("4"));
             QCOMPARE(candidates->itemCount(), 3);
@@ -517,8 +518,7 @@ void TestScan::clickOnCandidateDuringScanDoesNotChangeReference()
         TJvFileListBox* list = form.JvFileListBox2();
         for (int i = 0; i < list->itemCount(); ++i) {
             if (list->itemText(i) == "x1.txt")
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                  list->itemRect(i).center());
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->itemRect(i).center());
         }
         form.Memo1()->setPlainText(QStringLiteral("edited"));
     });

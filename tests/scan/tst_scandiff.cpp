@@ -36,8 +36,9 @@ const QStringList kStems{"alpha", "Alpine", "beta", "LE monde", "Le mot", "été
 // Texts in French, with accents, so that every encoding matters.
 QString baseText(int index, QRandomGenerator& random)
 {
-    return QStringLiteral("From: r%1@example.org\r\nSubject: Réunion n°%1\r\n\r\nBonjour Éloïse,\r\n"
-                          "le café est prêt à %2 h ; à bientôt.\r\n")
+    return QStringLiteral(
+               "From: r%1@example.org\r\nSubject: Réunion n°%1\r\n\r\nBonjour Éloïse,\r\n"
+               "le café est prêt à %2 h ; à bientôt.\r\n")
         .arg(index)
         .arg(random.bounded(24));
 }
@@ -120,11 +121,18 @@ void TestScanDiff::modelSelfChecks_data()
     QTest::newRow("case and line breaks") << QByteArray("ABC\r\n") << QByteArray("abc\n") << true;
     QTest::newRow("utf-8 mark and windows-1252")
         << QByteArray("\xEF\xBB\xBF\xC3\xA9t\xC3\xA9") << QByteArray("\xE9t\xE9") << true;
-    QTest::newRow("utf-16 both orders") << QByteArray("\xFF\xFE" "a\0", 4) << QByteArray("\xFE\xFF\0A", 4)
-                                        << true;
+    QTest::newRow("utf-16 both orders") << QByteArray("\xFF\xFE"
+                                                      "a\0",
+                                                      4)
+                                        << QByteArray("\xFE\xFF\0A", 4) << true;
     QTest::newRow("final line break counts") << QByteArray("abc") << QByteArray("abc\n") << false;
-    QTest::newRow("odd byte counts") << QByteArray("\xFF\xFE" "A\0B", 5)
-                                     << QByteArray("\xFF\xFE" "A\0C", 5) << false;
+    QTest::newRow("odd byte counts") << QByteArray("\xFF\xFE"
+                                                   "A\0B",
+                                                   5)
+                                     << QByteArray("\xFF\xFE"
+                                                   "A\0C",
+                                                   5)
+                                     << false;
 }
 
 void TestScanDiff::modelSelfChecks()
@@ -153,7 +161,8 @@ void TestScanDiff::sameAsModel_data()
                                             .arg(automatic ? "automatic" : "manual")
                                             .arg(seed)
                                             .toLatin1();
-                QTest::newRow(name.constData()) << mode << automatic << seed * 7919u + quint32(mode + 1);
+                QTest::newRow(name.constData())
+                    << mode << automatic << seed * 7919u + quint32(mode + 1);
             }
         }
     }
@@ -221,11 +230,14 @@ void TestScanDiff::sameAsModel()
         const QString path = fx.write(name, QByteArray());
         if (::truncate(QFile::encodeName(path).constData(), off_t(2) * 1024 * 1024 * 1024) != 0)
             QSKIP("this file system cannot hold a sparse file of 2 GiB");
-        model.files[name] = {QByteArray(), QString(), QStringLiteral("Le fichier fait 2 Go ou plus.")};
+        model.files[name] = {QByteArray(), QString(),
+                             QStringLiteral("Le fichier fait 2 Go ou plus.")};
     }
     for (int a = 0; a < 64; ++a) {
         const quint32 roll = random.bounded(20u);
-        model.answers << (roll < 9 ? ScanModel::Yes : roll < 19 ? ScanModel::No : ScanModel::Cancel);
+        model.answers << (roll < 9    ? ScanModel::Yes
+                          : roll < 19 ? ScanModel::No
+                                      : ScanModel::Cancel);
     }
     const ScanModel::Trace expected = model.run();
 
