@@ -6,6 +6,7 @@
 #include "widgets/MaskMatcher.h"
 
 #include <QDir>
+#include <QMutex>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QtTest>
@@ -40,10 +41,15 @@ namespace {
 struct CountingIndex {
     FingerprintIndex index;
     QStringList reads;
+    QMutex mutex;
     CountingIndex()
     {
+        // Called from the pool's threads.
         index.setReader([this](const QString& path) {
-            reads << QFileInfo(path).fileName();
+            {
+                const QMutexLocker lock(&mutex);
+                reads << QFileInfo(path).fileName();
+            }
             return ReadFileBytes(path);
         });
     }
