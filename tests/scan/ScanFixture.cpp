@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QStringEncoder>
 #include <QtTest>
 
 ScanFixture::ScanFixture() : m_oldDataHome(qgetenv("XDG_DATA_HOME"))
@@ -93,4 +95,50 @@ QString ScanFixture::withoutTime(QString text)
 {
     return text.replace(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d")),
                         QStringLiteral("00:00:00"));
+}
+
+QByteArray ScanFixture::randomEncoding(QString text, QRandomGenerator& random)
+{
+    switch (random.bounded(3)) {
+    case 0:
+        break;
+    case 1:
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        break;
+    default:
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
+        break;
+    }
+    switch (random.bounded(3)) {
+    case 0:
+        break;
+    case 1:
+        text = text.toUpper();
+        break;
+    default:
+        text = text.toLower();
+        break;
+    }
+    switch (random.bounded(5)) {
+    case 0:
+        return text.toUtf8();
+    case 1:
+        return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    case 2: {
+        QStringEncoder cp1252("windows-1252");
+        return cp1252(text);
+    }
+    case 3: {
+        QByteArray out("\xFF\xFE");
+        for (QChar c : text)
+            out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        return out;
+    }
+    default: {
+        QByteArray out("\xFE\xFF");
+        for (QChar c : text)
+            out.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
+        return out;
+    }
+    }
 }

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <QByteArray>
+#include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
 
@@ -39,6 +40,9 @@ public:
     static QString question(const QString& reference, const QString& candidate);
     // The elapsed time depends on the machine: compare the rest exactly.
     static QString withoutTime(QString text);
+    // The text with CR, LF or CR LF breaks, in its case, upper or lower case, in UTF-8 with or
+    // without a mark, Windows-1252, or UTF-16 of either order with its mark: all equal to it.
+    static QByteArray randomEncoding(QString text, QRandomGenerator& random);
 
 private:
     TempFolder m_home;

@@ -549,41 +549,6 @@ void TestScan::randomFolders_data()
 
 namespace {
 
-QByteArray encodeVariant(const QString& text, QRandomGenerator& rng)
-{
-    QString body = text;
-    switch (rng.bounded(3)) {
-    case 0:
-        break;
-    case 1:
-        body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        break;
-    default:
-        body.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
-        break;
-    }
-    if (rng.bounded(2))
-        body = body.toUpper();
-    switch (rng.bounded(4)) {
-    case 0:
-        return body.toUtf8();
-    case 1:
-        return QByteArray("\xEF\xBB\xBF") + body.toUtf8();
-    case 2: {
-        QByteArray out("\xFF\xFE");
-        for (QChar c : body)
-            out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-        return out;
-    }
-    default: {
-        QByteArray out("\xFE\xFF");
-        for (QChar c : body)
-            out.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
-        return out;
-    }
-    }
-}
-
 bool matchesPrefix(const QString& name, const QString& prefix)
 {
     return name.startsWith(prefix, Qt::CaseInsensitive);
@@ -620,7 +585,7 @@ void TestScan::randomFolders()
                        ".eml";
             } while (used.contains(name));
             used.insert(name);
-            const QByteArray bytes = encodeVariant(text, rng);
+            const QByteArray bytes = ScanFixture::randomEncoding(text, rng);
             fx.write(name, bytes);
             textOf[name] = ScanModel::key(bytes);
         }

@@ -9,7 +9,6 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QStringEncoder>
 #include <QtTest>
 
 #include <dirent.h>
@@ -41,52 +40,6 @@ QString baseText(int index, QRandomGenerator& random)
                "le café est prêt à %2 h ; à bientôt.\r\n")
         .arg(index)
         .arg(random.bounded(24));
-}
-
-QByteArray encoded(QString text, QRandomGenerator& random)
-{
-    switch (random.bounded(3)) {
-    case 0:
-        break;
-    case 1:
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        break;
-    default:
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\r"));
-        break;
-    }
-    switch (random.bounded(3)) {
-    case 0:
-        break;
-    case 1:
-        text = text.toUpper();
-        break;
-    default:
-        text = text.toLower();
-        break;
-    }
-    switch (random.bounded(5)) {
-    case 0:
-        return text.toUtf8();
-    case 1:
-        return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
-    case 2: {
-        QStringEncoder cp1252("windows-1252");
-        return cp1252(text);
-    }
-    case 3: {
-        QByteArray out("\xFF\xFE");
-        for (QChar c : text)
-            out.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
-        return out;
-    }
-    default: {
-        QByteArray out("\xFE\xFF");
-        for (QChar c : text)
-            out.append(char(c.unicode() >> 8)).append(char(c.unicode() & 0xFF));
-        return out;
-    }
-    }
 }
 
 // Names in a folder as they are, links and hidden files included.
@@ -200,7 +153,7 @@ void TestScanDiff::sameAsModel()
                 variant += QLatin1Char('x'); // one character more
             else if (c > copies)
                 variant.replace(QStringLiteral("é"), QStringLiteral("e")); // an accent less
-            QByteArray bytes = encoded(variant, random);
+            QByteArray bytes = ScanFixture::randomEncoding(variant, random);
             // A UTF-16 file with one stray byte more is another file.
             if (c < copies && bytes.startsWith(c % 2 ? "\xFF\xFE" : "\xFE\xFF") &&
                 random.bounded(3) == 0)
