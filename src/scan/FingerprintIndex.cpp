@@ -129,6 +129,9 @@ void FingerprintIndex::refresh(const QStringList& paths, const std::function<boo
     if (jobs.isEmpty())
         return;
 
+    // The workers index the jobs through a plain pointer: the list is never touched meanwhile.
+    Job* const jobItems = jobs.data();
+    const qsizetype count = jobs.size();
     std::atomic<qsizetype> next{0};
     std::atomic<bool> cancelled{false};
     std::mutex mutex;
@@ -139,9 +142,9 @@ void FingerprintIndex::refresh(const QStringList& paths, const std::function<boo
             if (cancelled.load())
                 break;
             const qsizetype i = next.fetch_add(1);
-            if (i >= jobs.size())
+            if (i >= count)
                 break;
-            Job& job = jobs[i];
+            Job& job = jobItems[i];
             // Stat first: a change after it shows as a new stamp next time.
             const FileStamp stamp = FileStamp::of(job.path);
             if (!(job.hadEntry && stamp.isValid() && stamp == job.known)) {
