@@ -88,14 +88,16 @@ void ScanRun::processMessages()
     show(false);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     m_sincePumped.start();
+    m_shownSincePumped = false;
     checkMainList();
 }
 
 void ScanRun::processMessagesSoon()
 {
-    // Between the steps of one file events wait a little: a few microseconds each time add up
-    // over tens of thousands of files. The file's last step always processes them.
-    if (!m_sincePumped.isValid() || m_sincePumped.elapsed() >= kPumpEveryMs)
+    // Between files that need no pass, events wait a little: a few microseconds each time add up
+    // over tens of thousands of files. Whatever the window has just shown is answered at once.
+    if (m_shownSincePumped || !m_sincePumped.isValid() ||
+        m_sincePumped.elapsed() >= kPumpEveryMs)
         processMessages();
 }
 
@@ -136,6 +138,7 @@ void ScanRun::show(bool now)
     if (!now && m_sinceShown.isValid() && m_sinceShown.elapsed() < kShowEveryMs)
         return;
     m_sinceShown.start();
+    m_shownSincePumped = true;
     m_form.setStatusText(3, QString::number(m_form.DuplicateCount));
     showListed();
     if (!m_caption.isNull() && m_form.windowTitle() != m_caption)
@@ -306,8 +309,10 @@ void ScanRun::COMPARERExecute()
                 const bool goOn = m_form.chk_AUTO()->isChecked() ? AutomaticPass() : ManualPass();
                 if (!goOn)
                     break;
+                processMessages();
+            } else {
+                processMessagesSoon();
             }
-            processMessages();
             if (stopTest())
                 break;
         }

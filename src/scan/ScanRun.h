@@ -74,6 +74,7 @@ private:
     QCollator m_collator;
     QElapsedTimer m_sinceShown;
     QElapsedTimer m_sincePumped;
+    bool m_shownSincePumped = false;
 
     // What the running scan walks: the main list as it was at the start.
     QString m_folder;
