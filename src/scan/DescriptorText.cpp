@@ -1,0 +1,37 @@
+#include "scan/DescriptorText.h"
+
+#include "app/EOutOfMemory.h"
+#include "scan/TextCodec.h"
+
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readFromStart(int fd, const QString& path)
+{
+    struct stat info;
+    const qint64 size = ::fstat(fd, &info) == 0 ? qint64(info.st_size) : 0;
+    ::lseek(fd, 0, SEEK_SET);
+    return ReadDescriptor(fd, size, path);
+}
+
+} // namespace
+
+bool DescriptorTextsEqual(int fdA, const QString& pathA, int fdB, const QString& pathB)
+{
+    const QString a = LoadTextDescriptor(fdA, pathA);
+    const QString b = LoadTextDescriptor(fdB, pathB);
+    return TextsEqual(a, b);
+}
+
+QString LoadTextDescriptor(int fd, const QString& path)
+{
+    const QByteArray bytes = readFromStart(fd, path);
+    try {
+        return FileText(bytes);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+    }
+}

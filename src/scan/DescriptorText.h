@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// Texts of files that are already open, so that what is compared is exactly what is then acted
+// on. Each reads from offset 0 whatever the descriptor's own offset, and raises as ReadFileBytes
+// does (EFOpenError naming the path) when a read fails or a file reaches 2 GiB.
+
+// Whether the two files' texts are equal as TextsEqual decides.
+bool DescriptorTextsEqual(int fdA, const QString& pathA, int fdB, const QString& pathB);
+// FileText of the file's whole content.
+QString LoadTextDescriptor(int fd, const QString& path);
