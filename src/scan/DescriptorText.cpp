@@ -35,3 +35,13 @@ QString LoadTextDescriptor(int fd, const QString& path)
         throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
     }
 }
+
+Fingerprint DescriptorFingerprint(int fd, const QString& path)
+{
+    const QByteArray bytes = readFromStart(fd, path);
+    try {
+        return Fingerprint::ofFile(bytes);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+    }
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/FingerprintIndex.h"
+
 #include <QString>
 
 // Texts of files that are already open, so that what is compared is exactly what is then acted
@@ -10,3 +12,5 @@
 bool DescriptorTextsEqual(int fdA, const QString& pathA, int fdB, const QString& pathB);
 // FileText of the file's whole content.
 QString LoadTextDescriptor(int fd, const QString& path);
+// Fingerprint::ofFile of the file's whole content.
+Fingerprint DescriptorFingerprint(int fd, const QString& path);

@@ -17,10 +17,15 @@
 
 FileStamp FileStamp::of(const QByteArray& localPath)
 {
-    FileStamp stamp;
     struct stat info;
     if (localPath.isEmpty() || ::stat(localPath.constData(), &info) != 0)
-        return stamp;
+        return FileStamp();
+    return of(info);
+}
+
+FileStamp FileStamp::of(const struct ::stat& info)
+{
+    FileStamp stamp;
     stamp.device = info.st_dev;
     stamp.inode = info.st_ino;
     stamp.size = info.st_size;

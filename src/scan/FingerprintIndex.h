@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <exception>
+#include <sys/stat.h>
 #include <functional>
 
 // What identifies one version of a file: a changed stamp means the content may have changed.
@@ -23,6 +24,7 @@ struct FileStamp {
     bool operator==(const FileStamp&) const = default;
     // One stat, links followed; an invalid stamp when the path names nothing.
     static FileStamp of(const QByteArray& localPath);
+    static FileStamp of(const struct ::stat& info);
     static FileStamp of(const QString& path);
 };
 

@@ -4,14 +4,22 @@
 #include "widgets/PathRules.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 
 void ScanListing::read(const QString& folder, FolderListing::FileKinds kinds)
 {
+    read(-1, folder, kinds);
+}
+
+void ScanListing::read(int folderFd, const QString& folder, FolderListing::FileKinds kinds)
+{
     m_folder = folder;
+    m_folderFd = folderFd;
     m_kinds = kinds;
     // Stamped before reading: a change during the read shows as stale next time.
     m_folderStamp = folderStamp();
-    m_names = FolderListing::list(folder, {}, kinds);
+    m_names = folderFd >= 0 ? FolderListing::listAt(folderFd, {}, kinds)
+                            : FolderListing::list(folder, {}, kinds);
     m_upperNames.clear();
     m_upperNames.reserve(m_names.size());
     m_indexByName.clear();
@@ -28,6 +36,10 @@ void ScanListing::read(const QString& folder, FolderListing::FileKinds kinds)
 
 FileStamp ScanListing::folderStamp() const
 {
+    if (m_folderFd >= 0) {
+        struct stat info;
+        return ::fstat(m_folderFd, &info) == 0 ? FileStamp::of(info) : FileStamp();
+    }
     return FileStamp::of(m_folder);
 }
 

@@ -16,6 +16,9 @@ class ScanListing {
 public:
     // Lists the folder as a file list with these kinds and the mask "*" would.
     void read(const QString& folder, FolderListing::FileKinds kinds);
+    // The same through a folder already open, which must stay open while the listing is used:
+    // the folder's path is then only a name for it.
+    void read(int folderFd, const QString& folder, FolderListing::FileKinds kinds);
     // Whether another program has added, removed or renamed a file since the folder was read.
     bool isStale() const;
     // A file this scan has just moved away. folderBefore is the folder's stamp taken just before
@@ -51,6 +54,7 @@ public:
 
 private:
     QString m_folder;
+    int m_folderFd = -1;
     FolderListing::FileKinds m_kinds;
     FileStamp m_folderStamp;
     QStringList m_names;

@@ -4,6 +4,7 @@
 #include "app/TForm1.h"
 #include "dialogs/MessageDialogs.h"
 #include "scan/CandidatePrefix.h"
+#include "scan/DescriptorText.h"
 #include "scan/TextCodec.h"
 #include "scan/TMemo.h"
 #include "shell/RecycleBin.h"
@@ -21,6 +22,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -104,7 +108,7 @@ void ScanRun::processMessagesSoon()
 bool ScanRun::stopTest()
 {
     checkMainList();
-    return m_form.StopRequested || m_mainListChanged;
+    return m_form.StopRequested || m_mainListChanged || m_endRequested;
 }
 
 void ScanRun::checkMainList()
@@ -116,7 +120,7 @@ void ScanRun::checkMainList()
     if (m_mainListChanged || list->readCount() == m_mainListReads)
         return;
     m_mainListReads = list->readCount();
-    if (list->directory() != m_folder || list->itemCount() != m_names.size()) {
+    if (list->directory() != m_folder.path() || list->itemCount() != m_names.size()) {
         m_mainListChanged = true;
         return;
     }
@@ -238,13 +242,14 @@ void ScanRun::COMPARERExecute()
     m_form.gauge1()->setMaxValue(mainList->itemCount());
     m_form.Panel_GAUGE()->show();
 
-    m_folder = mainList->directory();
     m_names.clear();
     m_names.reserve(mainList->itemCount());
     for (int i = 0; i < mainList->itemCount(); ++i)
         m_names.append(mainList->itemText(i));
     m_mainListReads = mainList->readCount();
     m_mainListChanged = false;
+    m_endRequested = false;
+    m_notMoved = 0;
     m_position = -1;
     m_currentCandidate = -1;
     m_candidateMask.clear();
@@ -261,6 +266,8 @@ void ScanRun::COMPARERExecute()
                 // The state shown is for the eye; ending the scan matters more.
             }
             m_haveReference = false;
+            m_referenceFile.close();
+            m_folder.close();
             m_referenceText.clear();
             m_candidateText.clear();
             m_visits.clear();
@@ -268,9 +275,19 @@ void ScanRun::COMPARERExecute()
             m_form.Button1()->setText(QStringLiteral("Comparer"));
         });
 
-        // Every file is fingerprinted before the first reference; unchanged files were already.
+        // The scan works in the one folder it opens here: whatever is later renamed or swapped
+        // on that path, its files are opened and moved relative to this descriptor.
         TJvFileListBox* candidates = m_form.JvFileListBox2();
-        m_listing.read(candidates->directory(), candidates->fileType());
+        QString reason;
+        if (!m_folder.open(mainList->directory(), &reason)) {
+            m_mainListChanged = true;
+            showNow();
+            ShowMessageDialog(escapeAmpersands(reason), mtWarning, buttonBit(mbOK), 0, -1, -1,
+                              QString());
+            return;
+        }
+        // Every file is fingerprinted before the first reference; unchanged files were already.
+        m_listing.read(m_folder.fd(), m_folder.path(), candidates->fileType());
         m_index.refresh(m_listing.paths(), [this] {
             processMessages();
             return !stopTest();
@@ -320,19 +337,23 @@ void ScanRun::COMPARERExecute()
 
     processMessages();
     const QString elapsed = FormatElapsed(clock.elapsed());
-    ShowInfo(m_form.statusText(0) + QStringLiteral(" fichiers analysés en ") + elapsed +
-             QStringLiteral("\r\n\r\n") + m_form.statusText(3) +
-             QStringLiteral(" doublons trouvés et placés dans la corbeille"));
+    QString summary = m_form.statusText(0) + QStringLiteral(" fichiers analysés en ") + elapsed +
+                      QStringLiteral("\r\n\r\n") + m_form.statusText(3) +
+                      QStringLiteral(" doublons trouvés et placés dans la corbeille");
+    if (m_notMoved > 0)
+        summary += QStringLiteral("\r\n%1 doublons n'ont pas pu être placés dans la corbeille")
+                       .arg(m_notMoved);
+    ShowInfo(summary);
 }
 
 bool ScanRun::loadReference(int position)
 {
     m_haveReference = false;
     m_referenceTextRead = false;
-    m_referenceRealRead = false;
+    m_referenceFile.close();
     m_referenceText.clear();
     m_visits.clear();
-    m_referencePath = PathRules::fullName(m_folder, m_names[position]);
+    m_referencePath = m_folder.fullName(m_names[position]);
     const FingerprintIndex::Entry& entry = m_index.update(m_referencePath);
     // Links are followed; a folder or a file gone since the list was read is no reference, and
     // the pane keeps its text.
@@ -347,6 +368,7 @@ bool ScanRun::loadReference(int position)
         m_referenceTextRead = true;
     }
     m_referencePrint = entry.print;
+    m_referenceStamp = entry.stamp;
     m_haveReference = true;
     m_referencePane = Pane::Show;
     return true;
@@ -357,7 +379,7 @@ void ScanRun::freshenListing()
     if (!m_listing.isStale())
         return;
     // Another program added, removed or renamed files: seen from this reference on.
-    m_listing.read(m_listing.folder(), m_form.JvFileListBox2()->fileType());
+    m_listing.read(m_folder.fd(), m_folder.path(), m_form.JvFileListBox2()->fileType());
     m_index.refresh(m_listing.paths(), [this] {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         return true;
@@ -386,16 +408,20 @@ void ScanRun::chooseCandidates(int position)
         m_visits = m_listing.visits(name, m_referencePrint, m_candidatePatterns);
 }
 
-bool ScanRun::haveReferenceText()
+bool ScanRun::openReference()
 {
-    if (m_referenceTextRead)
+    if (m_referenceFile.isOpen())
         return true;
     try {
-        m_referenceText = LoadTextFile(m_referencePath);
-        m_referenceTextRead = true;
+        m_referenceFile = m_folder.openFile(m_names[m_position]);
+        if (!m_referenceTextRead) {
+            m_referenceText = LoadTextDescriptor(m_referenceFile.fd(), m_referencePath);
+            m_referenceTextRead = true;
+        }
         return true;
     } catch (const Exception& e) {
         // The file became unreadable since it was fingerprinted: no pass, as for a failed load.
+        m_referenceFile.close();
         m_haveReference = false;
         showNow();
         ShowNotice(QStringLiteral("ERREUR 346 COMPARERExecute : Appel de Charge1\r\n") +
@@ -404,46 +430,39 @@ bool ScanRun::haveReferenceText()
     }
 }
 
-bool ScanRun::isReference(const QString& path)
-{
-    if (path == m_referencePath)
-        return true;
-    // A link to the reference (or the reference a link to it) is the same file, not a copy.
-    if (!m_referenceRealRead) {
-        m_referenceReal = PathRules::realPath(m_referencePath);
-        m_referenceRealRead = true;
-    }
-    const QByteArray real = PathRules::realPath(path);
-    return !real.isEmpty() && real == m_referenceReal;
-}
-
 bool ScanRun::isDuplicate(int index)
 {
     m_currentCandidate = index;
-    const QString path = m_listing.path(index);
+    const QString& name = m_listing.names()[index];
+    const QString path = m_folder.fullName(name);
     if (!m_haveReference)
         return false;
     const FingerprintIndex::Entry& entry = m_index.update(path);
-    // Gone since the folder was read (an earlier pass of this scan may have moved it).
-    if (!entry.stamp.regular || isReference(path))
+    // Gone since the folder was read (an earlier pass of this scan may have moved it), or another
+    // name of the reference itself: a link, a hard link, a path through a bind mount.
+    if (!entry.stamp.regular || ScanFolder::sameFile(entry.stamp, m_referenceStamp))
         return false;
     // A candidate that cannot be read ends the scan, with the loader's own error.
     FingerprintIndex::raiseError(entry);
-    QString text;
     TMemo* pane = m_form.Memo2();
-    if (entry.textLength > pane->capacity()) {
+    if (entry.textLength > pane->capacity())
         pane->LoadFromFile(path);
-        text = pane->text();
-    } else {
-        if (!(entry.print == m_referencePrint))
-            return false;
-        text = LoadTextFile(path);
-    }
-    if (!haveReferenceText())
+    else if (!(entry.print == m_referencePrint))
         return false;
-    m_candidateText = text;
+    const ScanFolder::File candidate = m_folder.openFile(name);
+    if (!openReference())
+        return false;
+    if (ScanFolder::sameFile(candidate.stamp(), m_referenceFile.stamp()))
+        return false;
+    // Of a link and the file it stands beside, the link is the one that may go: a real file is
+    // never taken as the copy of a link, which may lead anywhere.
+    if (m_referenceFile.isLink() && !candidate.isLink())
+        return false;
+    if (!DescriptorTextsEqual(m_referenceFile.fd(), m_referencePath, candidate.fd(), path))
+        return false;
+    m_candidateText = LoadTextDescriptor(candidate.fd(), path);
     m_candidatePane = Pane::Show;
-    return TextsEqual(m_referenceText, text);
+    return true;
 }
 
 void ScanRun::clearPanes()
@@ -463,29 +482,44 @@ void ScanRun::countDuplicate(unsigned soundKind)
 
 void ScanRun::warnNotMoved(const QString& path, const QString& reason)
 {
+    ++m_notMoved;
     showNow();
-    ShowMessageDialog(
+    const int answer = ShowMessageDialog(
         QStringLiteral("Impossible de placer le fichier \"%1\" dans la corbeille.\r\n"
                        "%2\r\nLe fichier reste à sa place.")
             .arg(escapeAmpersands(path),
                  escapeAmpersands(reason.isEmpty() ? QStringLiteral("Raison inconnue.") : reason)),
-        mtWarning, buttonBit(mbOK), 0, -1, -1, QString());
+        mtWarning, mbOK | mbCancel, 0, -1, -1, QString(), mbOK);
+    // A trash that refuses every file would otherwise warn for every duplicate until the end.
+    if (answer != mrOk)
+        m_endRequested = true;
+}
+
+bool ScanRun::referenceChanged(const ScanFolder::File& now)
+{
+    const FileStamp& before = m_referenceFile.stamp();
+    if (now.stamp() == before)
+        return false;
+    // Touched or replaced: it still counts as the same while it holds the text compared.
+    return !(DescriptorFingerprint(now.fd(), m_referencePath) == m_referencePrint);
 }
 
 bool ScanRun::moveToTrash(int index)
 {
-    const QString path = m_listing.path(index);
-    // Nothing goes to the trash on the strength of an earlier reading: both files are read again.
-    QString now;
+    const QString& name = m_listing.names()[index];
+    const QString path = m_folder.fullName(name);
+    // Nothing goes to the trash on the strength of an earlier reading: both files are opened
+    // again, compared through those descriptors, and the move is then checked against them.
+    ScanFolder::File candidate;
     try {
-        now = LoadTextFile(path);
+        candidate = m_folder.openFile(name);
     } catch (const Exception& e) {
         warnNotMoved(path, e.message());
         return false;
     }
-    QString referenceNow;
+    ScanFolder::File reference;
     try {
-        referenceNow = LoadTextFile(m_referencePath);
+        reference = m_folder.openFile(m_names[m_position]);
     } catch (const Exception& e) {
         warnNotMoved(path, QStringLiteral("Le fichier de référence ne peut plus être lu : ") +
                                e.message());
@@ -493,25 +527,69 @@ bool ScanRun::moveToTrash(int index)
         m_haveReference = false;
         return false;
     }
-    if (!TextsEqual(referenceNow, m_referenceText)) {
-        warnNotMoved(path, QStringLiteral("Le texte de \"%1\" a changé depuis la comparaison.")
-                               .arg(m_referencePath));
-        m_haveReference = false;
+    const QString changedText =
+        QStringLiteral("Son texte, ou celui de \"%1\", a changé depuis la comparaison.")
+            .arg(m_referencePath);
+    try {
+        if (ScanFolder::sameFile(candidate.stamp(), reference.stamp())) {
+            warnNotMoved(path,
+                         QStringLiteral("C'est maintenant le fichier de référence lui-même."));
+            return false;
+        }
+        if (referenceChanged(reference)) {
+            warnNotMoved(path, QStringLiteral("Le texte de \"%1\" a changé depuis la comparaison.")
+                                   .arg(m_referencePath));
+            m_haveReference = false;
+            return false;
+        }
+        if (reference.isLink() && !candidate.isLink()) {
+            warnNotMoved(path, QStringLiteral("\"%1\" est maintenant un lien symbolique : le "
+                                              "fichier lui-même reste.")
+                                   .arg(m_referencePath));
+            return false;
+        }
+        if (!DescriptorTextsEqual(reference.fd(), m_referencePath, candidate.fd(), path)) {
+            warnNotMoved(path, changedText);
+            return false;
+        }
+    } catch (const Exception& e) {
+        warnNotMoved(path, e.message());
         return false;
     }
-    if (!TextsEqual(referenceNow, now)) {
-        warnNotMoved(path, QStringLiteral("Son texte, ou celui de \"%1\", a changé depuis la "
-                                          "comparaison.")
-                               .arg(m_referencePath));
-        return false;
-    }
-    if (isReference(path)) {
-        warnNotMoved(path, QStringLiteral("C'est maintenant le fichier de référence lui-même."));
-        return false;
-    }
+
+    // Once in the trash, what sits there must be the file just compared, still holding that
+    // text, and the reference must still be in the folder; else it is put back.
+    const TrashVerify verify = [&](int filesFd, const QByteArray& trashName, QString* why) {
+        struct stat moved;
+        const FileStamp expected = candidate.isLink() ? candidate.linkStamp() : candidate.stamp();
+        if (::fstatat(filesFd, trashName.constData(), &moved, AT_SYMLINK_NOFOLLOW) != 0 ||
+            bool(S_ISLNK(moved.st_mode)) != candidate.isLink() ||
+            !ScanFolder::sameFile(FileStamp::of(moved), expected)) {
+            *why = QStringLiteral("Un autre fichier a pris sa place au moment du déplacement.");
+            return false;
+        }
+        try {
+            if (!candidate.isLink() &&
+                !DescriptorTextsEqual(reference.fd(), m_referencePath, candidate.fd(), path)) {
+                *why = changedText;
+                return false;
+            }
+        } catch (const Exception& e) {
+            *why = e.message();
+            return false;
+        }
+        if (!ScanFolder::sameFile(m_folder.stampOf(reference.localName()), reference.stamp())) {
+            *why = QStringLiteral("Le fichier de référence \"%1\" a disparu ou changé au moment "
+                                  "du déplacement.")
+                       .arg(m_referencePath);
+            return false;
+        }
+        return true;
+    };
     const FileStamp folderBefore = m_listing.folderStamp();
     QString reason;
-    if (!SendToRecycleBin(path, &reason)) {
+    if (!SendToRecycleBinAt(m_folder.fd(), m_folder.path(), candidate.localName(), verify,
+                            &reason)) {
         warnNotMoved(path, reason);
         return false;
     }

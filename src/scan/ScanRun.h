@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scan/FingerprintIndex.h"
+#include "scan/ScanFolder.h"
 #include "scan/ScanListing.h"
 
 #include <QByteArray>
@@ -53,15 +54,16 @@ private:
     bool loadReference(int position);
     void chooseCandidates(int position);
     void freshenListing();
-    bool haveReferenceText();
+    bool openReference();
     // Whether candidate `index` of the listing is a duplicate of the reference, read in full.
     bool isDuplicate(int index);
-    bool isReference(const QString& path);
     void clearPanes();
     void countDuplicate(unsigned soundKind);
     // Moves a duplicate to the trash once its text and the reference's are still equal; on
     // failure tells the user and returns false.
     bool moveToTrash(int index);
+    bool referenceChanged(const ScanFolder::File& now);
+    // Escape (or "Annuler") on the warning asks the scan to end.
     void warnNotMoved(const QString& path, const QString& reason);
     void listDuplicate(const QString& name);
     void showListed();
@@ -76,8 +78,9 @@ private:
     QElapsedTimer m_sincePumped;
     bool m_shownSincePumped = false;
 
-    // What the running scan walks: the main list as it was at the start.
-    QString m_folder;
+    // What the running scan walks: the main list as it was at the start, in the one folder it
+    // opened.
+    ScanFolder m_folder;
     QStringList m_names;
     quint64 m_mainListReads = 0;
     bool m_mainListChanged = false;
@@ -89,8 +92,11 @@ private:
     Fingerprint m_referencePrint;
     bool m_referenceTextRead = false;
     QString m_referenceText;
-    bool m_referenceRealRead = false;
-    QByteArray m_referenceReal;
+    // The reference as the pass compares with it, opened at its first comparison.
+    ScanFolder::File m_referenceFile;
+    FileStamp m_referenceStamp;
+    int m_notMoved = 0;
+    bool m_endRequested = false;
     QString m_candidateMask;
     QStringList m_candidatePatterns;
     bool m_candidatesFailed = false;

@@ -17,6 +17,7 @@
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -78,6 +79,7 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
@@ -450,6 +452,28 @@ QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path)
     return data;
 }
 
+int OpenRegularFileAt(int dirFd, const QByteArray& name, const QString& path, struct stat* info)
+{
+    // Checked before opening so that a FIFO or a device is never even opened.
+    if (::fstatat(dirFd, name.constData(), info, 0) != 0)
+        throwOpenError(path, EInOutError::systemText(errno));
+    if (!S_ISREG(info->st_mode))
+        throwOpenError(path, notRegularReason(info->st_mode));
+    const int fd =
+        ::openat(dirFd, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throwOpenError(path, EInOutError::systemText(errno));
+    Descriptor owned(fd);
+    // The name may have been given to another kind of file since the first look.
+    if (::fstat(fd, info) != 0)
+        throwOpenError(path, EInOutError::systemText(errno));
+    if (!S_ISREG(info->st_mode))
+        throwOpenError(path, notRegularReason(info->st_mode));
+    if (info->st_size >= kFileSizeLimit)
+        throwOpenError(path, tooLargeReason());
+    return owned.release();
+}
+
 QByteArray ReadFileBytes(const QString& path)
 {
     try {
@@ -459,21 +483,7 @@ QByteArray ReadFileBytes(const QString& path)
             throwOpenError(
                 path, QStringLiteral("Le nom du fichier ne peut pas être codé pour le système."));
         struct stat info;
-        // Checked before opening so that a FIFO or a device is never even opened.
-        if (::stat(name.constData(), &info) != 0)
-            throwOpenError(path, EInOutError::systemText(errno));
-        if (!S_ISREG(info.st_mode))
-            throwOpenError(path, notRegularReason(info.st_mode));
-        const Descriptor fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-        if (fd.get() < 0)
-            throwOpenError(path, EInOutError::systemText(errno));
-        // The name may have been given to another kind of file since the first look.
-        if (::fstat(fd.get(), &info) != 0)
-            throwOpenError(path, EInOutError::systemText(errno));
-        if (!S_ISREG(info.st_mode))
-            throwOpenError(path, notRegularReason(info.st_mode));
-        if (info.st_size >= kFileSizeLimit)
-            throwOpenError(path, tooLargeReason());
+        const Descriptor fd(OpenRegularFileAt(AT_FDCWD, name, path, &info));
         return ReadDescriptor(fd.get(), info.st_size, path);
     } catch (const std::bad_alloc&) {
         throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));

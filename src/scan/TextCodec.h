@@ -7,6 +7,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <sys/stat.h>
 
 // Decoding, line-break normalisation and case-insensitive equality of message files. Every
 // function but the file readers is a pure function of its input, so results can be cached.
@@ -53,5 +54,9 @@ QByteArray ReadFileBytes(const QString& path);
 // Reads an open descriptor until end of file; sizeHint only sizes the first buffer. Raises
 // EFOpenError naming path when a read fails or the content reaches 2 GiB.
 QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path);
+// Opens for reading a regular file (links followed) of less than 2 GiB, name relative to the open
+// folder dirFd (or AT_FDCWD); info receives its fstat. A FIFO or a device is never opened. Raises
+// as ReadFileBytes does, naming path. The caller closes the descriptor.
+int OpenRegularFileAt(int dirFd, const QByteArray& name, const QString& path, struct ::stat* info);
 // FileText of ReadFileBytes; raises what ReadFileBytes raises and EOutOfMemory.
 QString LoadTextFile(const QString& path);

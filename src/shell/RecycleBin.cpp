@@ -406,3 +406,23 @@ bool SendToRecycleBin(const QString& fileName, QString* reason)
         reason->clear();
     return true;
 }
+
+namespace {
+std::function<void()>& trashMoveHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+} // namespace
+
+void SetTrashMoveHook(std::function<void()> hook)
+{
+    trashMoveHook() = std::move(hook);
+}
+
+// Interim, until the descriptor-based trash lands.
+bool SendToRecycleBinAt(int, const QString& folderPath, const QByteArray& name, const TrashVerify&,
+                        QString* reason, QString*)
+{
+    return SendToRecycleBin(PathRules::fullName(folderPath, PathRules::decodeName(name)), reason);
+}

@@ -75,6 +75,17 @@ QString FolderListing::entryName(const char* raw)
 
 QStringList FolderListing::list(const QString& folder, const QStringList& patterns, FileKinds kinds)
 {
+    const QByteArray local = PathRules::localPath(folder);
+    const int fd = local.isEmpty() ? -1 : ::open(local.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    const QStringList names = listAt(fd, patterns, kinds);
+    ::close(fd);
+    return names;
+}
+
+QStringList FolderListing::listAt(int folderFd, const QStringList& patterns, FileKinds kinds)
+{
     const int excluded = excludedAttributes(kinds);
     // Read-only costs a system call per file; ask only when the answer can exclude a file.
     const bool needWritable = (excluded & (attrReadOnly | attrNormal)) != 0;
@@ -82,8 +93,13 @@ QStringList FolderListing::list(const QString& folder, const QStringList& patter
 
     QStringList folders;
     QStringList files;
-    std::unique_ptr<DIR, DirCloser> dir(opendir(PathRules::localPath(folder).constData()));
+    // A descriptor of its own: closedir closes it, and reading starts from the first entry.
+    const int own = ::fcntl(folderFd, F_DUPFD_CLOEXEC, 0);
+    std::unique_ptr<DIR, DirCloser> dir(own >= 0 ? ::fdopendir(own) : nullptr);
+    if (!dir && own >= 0)
+        ::close(own);
     if (dir) {
+        ::rewinddir(dir.get());
         while (const dirent* entry = readdir(dir.get())) {
             const char* raw = entry->d_name;
             if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0')))

@@ -27,6 +27,8 @@ public:
     // A folder that cannot be read gives what was found so far; an empty pattern reached raises
     // Exception "Search string cannot be blank".
     static QStringList list(const QString& folder, const QStringList& patterns, FileKinds kinds);
+    // The same for a folder already open (the descriptor stays the caller's).
+    static QStringList listAt(int folderFd, const QStringList& patterns, FileKinds kinds);
 
     // The user's locale ignoring case; names it finds equal are ordered by code units.
     static void sortNames(QStringList& names);

@@ -178,6 +178,13 @@ QString ScanModel::target(const QString& name) const
     return file.linkTo.isEmpty() ? name : file.linkTo;
 }
 
+QString ScanModel::identity(const QString& name) const
+{
+    const QString file = target(name);
+    const QString other = files[file].sameAs;
+    return other.isEmpty() ? file : other;
+}
+
 bool ScanModel::present(const QString& name, const QStringList& moved) const
 {
     if (name.startsWith(QLatin1Char('.')) || moved.contains(name))
@@ -246,7 +253,7 @@ ScanModel::Trace ScanModel::run() const
             continue;
         for (qsizetype c = candidates.size() - 1; c >= 0; --c) {
             const QString& candidate = candidates[c];
-            if (!present(candidate, trace.moved) || target(candidate) == target(reference))
+            if (!present(candidate, trace.moved) || identity(candidate) == identity(reference))
                 continue;
             if (!refusal(candidate).isEmpty()) {
                 // The error report ends the scan: no summary.
@@ -258,6 +265,9 @@ ScanModel::Trace ScanModel::run() const
                 return trace;
             }
             if (fileKey(candidate) != fileKey(reference))
+                continue;
+            // A link may be the copy that goes, never the file beside a link.
+            if (!files[reference].linkTo.isEmpty() && files[candidate].linkTo.isEmpty())
                 continue;
             ++trace.found;
             Answer answer = Yes;

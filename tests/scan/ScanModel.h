@@ -18,6 +18,8 @@ public:
         QString linkTo;
         // The loader refuses it (a file of 2 GiB or more), with this reason.
         QString refusal;
+        // A second name (hard link) of another plain file of the folder: one file, two names.
+        QString sameAs;
     };
     enum Answer { Yes, No, Cancel };
 
@@ -50,6 +52,8 @@ public:
 private:
     bool present(const QString& name, const QStringList& moved) const;
     QString target(const QString& name) const;
+    // The file behind a name, whatever its names: links followed, hard links joined.
+    QString identity(const QString& name) const;
     QStringList listing(const QStringList& moved) const;
     // Throws QString("Search string cannot be blank") where the tool's re-read would fail.
     QStringList matching(const QStringList& names, const QString& mask) const;

@@ -3,6 +3,8 @@
 
 #include "scan/ScanRun.h"
 #include "shell/SystemSound.h"
+#include "support/ScratchMount.h"
+#include "support/TempFolder.h"
 
 #include <QDir>
 #include <QPushButton>
@@ -159,7 +161,7 @@ void TestScanDiff::sameAsModel()
                 random.bounded(3) == 0)
                 bytes.append(char(random.bounded(256)));
             const QString name = freshName(kStems[int(random.bounded(qsizetype(kStems.size())))]);
-            model.files[name] = {bytes, QString(), QString()};
+            model.files[name] = {bytes, QString(), QString(), QString()};
             fx.write(name, model.files[name].bytes);
             plain << name;
             // A hidden copy is never listed, so never compared nor moved.
@@ -170,12 +172,25 @@ void TestScanDiff::sameAsModel()
             }
         }
     }
-    // Links to files of the folder.
-    for (int l = int(random.bounded(3)); l > 0; --l) {
+    // Links to files of the folder, some of them through a bind mount of the folder inside
+    // itself (another path, the same file), and second names of files (hard links).
+    TempFolder scratchPlace;
+    ScratchMount scratch(scratchPlace.path() + "/tmp", 64);
+    const bool viewed = QDir(fx.folder()).mkdir("view") && scratch.isMounted() &&
+                        scratch.bind(fx.folder(), fx.folder() + "/view");
+    for (int l = int(random.bounded(4)); l > 0; --l) {
         const QString to = plain[int(random.bounded(qsizetype(plain.size())))];
         const QString name = freshName(random.bounded(2) ? "alpha" : "lien");
-        model.files[name] = {QByteArray(), to, QString()};
-        QVERIFY(QFile::link(to, fx.folder() + "/" + name));
+        model.files[name] = {QByteArray(), to, QString(), QString()};
+        const QString linkText = viewed && random.bounded(2) ? "view/" + to : to;
+        QVERIFY(QFile::link(linkText, fx.folder() + "/" + name));
+    }
+    for (int h = int(random.bounded(3)); h > 0; --h) {
+        const QString to = plain[int(random.bounded(qsizetype(plain.size())))];
+        const QString name = freshName(random.bounded(2) ? "beta" : "zulu");
+        model.files[name] = {model.files[to].bytes, QString(), QString(), to};
+        QVERIFY(::link(QFile::encodeName(fx.folder() + "/" + to).constData(),
+                       QFile::encodeName(fx.folder() + "/" + name).constData()) == 0);
     }
     // Now and then a file the loader refuses: 2 GiB, sparse.
     if (random.bounded(3) == 0) {
@@ -184,7 +199,7 @@ void TestScanDiff::sameAsModel()
         if (::truncate(QFile::encodeName(path).constData(), off_t(2) * 1024 * 1024 * 1024) != 0)
             QSKIP("this file system cannot hold a sparse file of 2 GiB");
         model.files[name] = {QByteArray(), QString(),
-                             QStringLiteral("Le fichier fait 2 Go ou plus.")};
+                             QStringLiteral("Le fichier fait 2 Go ou plus."), QString()};
     }
     for (int a = 0; a < 64; ++a) {
         const quint32 roll = random.bounded(20u);

@@ -87,10 +87,15 @@ bool ScratchMount::fill()
 
 bool ScratchMount::bindToItself(const QString& folder)
 {
-    const QByteArray path = QFile::encodeName(folder);
-    if (::mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr) != 0)
+    return bind(folder, folder);
+}
+
+bool ScratchMount::bind(const QString& from, const QString& to)
+{
+    if (!m_mounted || ::mount(QFile::encodeName(from).constData(), QFile::encodeName(to).constData(),
+                              nullptr, MS_BIND, nullptr) != 0)
         return false;
-    m_binds << folder;
+    m_binds << to;
     return true;
 }
 

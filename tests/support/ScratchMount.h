@@ -27,6 +27,8 @@ public:
     // The folder becomes a mount point of its own (a bind mount of itself): a rename out of it
     // fails with EXDEV although the device is the same.
     bool bindToItself(const QString& folder);
+    // Shows the folder from again at to (an existing folder); undone with the mount.
+    bool bind(const QString& from, const QString& to);
 
 private:
     bool enterOwnNamespace();
