@@ -321,6 +321,8 @@ void tst_TrashRace::otherUserSwappingAllTheTime()
     ::close(ready[0]);
     if (!started)
         QSKIP("cannot act as another user here (setresuid to an unused uid refused)");
+    QTRY_VERIFY2(swaps->load() > 0, "the other user never managed a swap");
+    const long swapsBefore = swaps->load();
 
     const int folder = ::open(local(mails).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     QVERIFY(folder >= 0);
@@ -345,7 +347,7 @@ void tst_TrashRace::otherUserSwappingAllTheTime()
         }
     }
     stopChild();
-    QVERIFY2(swaps->load() > 0, "the other user never managed a swap");
+    const long swapsDuring = swaps->load() - swapsBefore;
 
     // Every file is counted once: in its folder, or in a trash of ours beside its record.
     QHash<int, QString> found;
@@ -382,6 +384,8 @@ void tst_TrashRace::otherUserSwappingAllTheTime()
         for (const char* english : {"No such", "denied", "not permitted", "exists"})
             QVERIFY2(!reason.contains(QLatin1String(english)), qPrintable(reason));
     }
+    if (swapsDuring == 0)
+        QSKIP("the other user's process got no time while the files were trashed");
 }
 
 QTEST_GUILESS_MAIN(tst_TrashRace)
