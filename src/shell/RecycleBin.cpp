@@ -12,17 +12,52 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+
+std::function<void(const QString& trashRoot)> RecycleBinSeam::trashOpened;
 
 namespace {
 
-struct Trash {
-    QByteArray root;   // holds files/ and info/
-    QByteArray topDir; // empty for the home trash, whose records hold absolute paths
+// Folders are only looked into and named relative to, so search rights are enough.
+constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+
+struct Descriptor {
+    int fd = -1;
+
+    Descriptor() = default;
+    explicit Descriptor(int value) : fd(value) {}
+    Descriptor(Descriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            fd = std::exchange(other.fd, -1);
+        }
+        return *this;
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() { reset(); }
+    void reset()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+    bool isOpen() const { return fd >= 0; }
 };
+
+struct Trash {
+    QByteArray root; // the path shown for the folder that holds files/ and info/
+    Descriptor files;
+    Descriptor info;
+    bool topDir = false; // records hold paths relative to the top of the file system
+};
+
+enum class Found { Used, NotHere, Failed };
 
 bool fail(QString* reason, const QString& text)
 {
@@ -55,113 +90,104 @@ QString cannotCreateTrash(int err)
     return QStringLiteral("Impossible de créer la corbeille : %1").arg(systemText(err));
 }
 
-// A folder of ours: created 0700 when missing; an existing one must be a real folder.
-bool ensureFolder(const QByteArray& path, int* err)
-{
-    if (::mkdir(path.constData(), 0700) == 0)
-        return true;
-    if (errno != EEXIST) {
-        *err = errno;
-        return false;
-    }
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0) {
-        *err = errno;
-        return false;
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        *err = ENOTDIR;
-        return false;
-    }
-    return true;
-}
-
-bool ensurePath(const QByteArray& path, int* err)
-{
-    // Each missing element of the way is created, so the trash never lands somewhere relative.
-    const QList<QByteArray> parts = path.split('/');
-    QByteArray way;
-    for (const QByteArray& part : parts) {
-        if (part.isEmpty())
-            continue;
-        way += '/' + part;
-        struct stat st;
-        if (::stat(way.constData(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode)) {
-                *err = ENOTDIR;
-                return false;
-            }
-            continue;
-        }
-        if (!ensureFolder(way, err))
-            return false;
-    }
-    return true;
-}
-
-bool ensureTrashFolders(const QByteArray& root, int* err)
-{
-    return ensurePath(root, err) && ensureFolder(root + "/files", err) &&
-           ensureFolder(root + "/info", err);
-}
-
-QByteArray homeTrashRoot()
-{
-    return PathRules::localPath(HomeTrashPath());
-}
-
 QString shown(const QByteArray& path)
 {
     return PathRules::decodeName(path);
 }
 
-// The device a folder lives on, or would live on once created: that of its nearest existing
-// element.
-bool deviceOfWay(QByteArray path, dev_t* device)
+QByteArray joined(const QByteArray& folder, const QByteArray& name)
 {
-    while (!path.isEmpty()) {
-        struct stat st;
-        if (::stat(path.constData(), &st) == 0) {
-            *device = st.st_dev;
-            return true;
-        }
-        if (path == "/")
-            return false;
-        const qsizetype slash = path.lastIndexOf('/');
-        path = slash <= 0 ? QByteArray("/") : path.left(slash);
-    }
-    return false;
+    return (folder == "/" ? QByteArray() : folder) + '/' + name;
 }
 
-// The mount point that holds path: the last folder upwards on the same device.
-QByteArray topDirectory(const QByteArray& folder, dev_t device)
+// A folder of ours, created 0700 when missing; never a link, whoever swaps one in.
+Descriptor openOwnFolder(int parent, const QByteArray& name, int* err)
 {
-    QByteArray top = folder;
-    while (top != "/") {
-        const qsizetype slash = top.lastIndexOf('/');
-        const QByteArray parent = slash <= 0 ? QByteArray("/") : top.left(slash);
-        struct stat st;
-        if (::stat(parent.constData(), &st) != 0 || st.st_dev != device)
-            break;
-        top = parent;
+    if (::mkdirat(parent, name.constData(), 0700) != 0 && errno != EEXIST) {
+        *err = errno;
+        return Descriptor();
     }
-    return top;
+    Descriptor folder(::openat(parent, name.constData(), kFolderFlags | O_NOFOLLOW));
+    if (!folder.isOpen())
+        *err = errno;
+    return folder;
 }
 
-// A folder that is to hold one user's files alone: a real folder (not a link) of that user, on
-// the file's own file system, that no one else may enter. Empty when it is fit, else why not.
-QString unfitTrash(const QByteArray& path, dev_t device)
+bool openFilesAndInfo(int root, Trash* trash, int* err)
+{
+    trash->files = openOwnFolder(root, "files", err);
+    if (!trash->files.isOpen())
+        return false;
+    trash->info = openOwnFolder(root, "info", err);
+    return trash->info.isOpen();
+}
+
+bool deviceOf(int fd, dev_t* device)
 {
     struct stat st;
-    if (::lstat(path.constData(), &st) != 0)
+    if (::fstat(fd, &st) != 0)
+        return false;
+    *device = st.st_dev;
+    return true;
+}
+
+// The home trash, created where missing, when it is (or would be) on the file's file system.
+// Links on the way to it are the user's own and are followed, once; files/ and info/ never are.
+Found openHomeTrash(dev_t device, Trash* trash, QString* reason)
+{
+    const QByteArray home = PathRules::localPath(HomeTrashPath());
+    if (!home.startsWith('/'))
+        return Found::NotHere;
+    Descriptor way(::open("/", kFolderFlags));
+    if (!way.isOpen())
+        return Found::NotHere;
+    bool creating = false;
+    int err = 0;
+    for (const QByteArray& part : home.split('/')) {
+        if (part.isEmpty())
+            continue;
+        Descriptor next(::openat(way.fd, part.constData(), kFolderFlags));
+        if (!next.isOpen()) {
+            // What does not exist yet would live where its nearest existing folder lives.
+            const int openErr = errno;
+            dev_t here = 0;
+            if (!creating && (!deviceOf(way.fd, &here) || here != device))
+                return Found::NotHere;
+            if (openErr != ENOENT) {
+                fail(reason, cannotCreateTrash(openErr));
+                return Found::Failed;
+            }
+            creating = true;
+            next = openOwnFolder(way.fd, part, &err);
+            if (!next.isOpen()) {
+                fail(reason, cannotCreateTrash(err));
+                return Found::Failed;
+            }
+        }
+        way = std::move(next);
+    }
+    dev_t here = 0;
+    if (!creating && (!deviceOf(way.fd, &here) || here != device))
+        return Found::NotHere;
+    if (!openFilesAndInfo(way.fd, trash, &err)) {
+        fail(reason, cannotCreateTrash(err));
+        return Found::Failed;
+    }
+    if (!deviceOf(trash->files.fd, &here) || here != device)
+        return Found::NotHere;
+    trash->root = home;
+    trash->topDir = false;
+    return Found::Used;
+}
+
+// A folder that is to hold one user's files alone: this user's, on the file's own file system,
+// that no one else may enter. Empty when it is fit, else why not.
+QString unfitTrash(int fd, const QByteArray& path, dev_t device)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
         return cannotCreateTrash(errno);
     const QString name = shown(path);
-    if (S_ISLNK(st.st_mode))
-        return QStringLiteral(
-                   "La corbeille \"%1\" est un lien symbolique, elle n'est pas utilisée.")
-            .arg(name);
-    if (!S_ISDIR(st.st_mode))
-        return QStringLiteral("La corbeille \"%1\" n'est pas un dossier.").arg(name);
     if (st.st_uid != ::getuid())
         return QStringLiteral("La corbeille \"%1\" appartient à un autre utilisateur, elle n'est "
                               "pas utilisée.")
@@ -177,56 +203,92 @@ QString unfitTrash(const QByteArray& path, dev_t device)
     return QString();
 }
 
+// Why name in parent could not be opened as a folder; looked at only to say so.
+QString notAFolder(int parent, const QByteArray& name, const QByteArray& path, int err)
+{
+    struct stat st;
+    if (err != ENOTDIR || ::fstatat(parent, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return cannotCreateTrash(err);
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral(
+                   "La corbeille \"%1\" est un lien symbolique, elle n'est pas utilisée.")
+            .arg(shown(path));
+    return QStringLiteral("La corbeille \"%1\" n'est pas un dossier.").arg(shown(path));
+}
+
 // $topdir/.Trash/$uid when the administrator prepared .Trash (a sticky folder, not a link) and
 // the folder in it is this user's own, else $topdir/.Trash-$uid, which must be just as private:
-// a folder another user made first must never receive this user's files.
-bool topDirTrash(const QByteArray& top, dev_t device, Trash* trash, QString* reason)
+// a folder another user made first must never receive this user's files. Whoever owns .Trash
+// may swap $uid for a link at any moment; what was checked is the descriptor that is used.
+bool openTopTrash(int top, const QByteArray& topPath, dev_t device, Trash* trash, QString* reason)
 {
-    const QByteArray base = top == "/" ? QByteArray() : top;
     const QByteArray uid = QByteArray::number(uint(::getuid()));
-    struct stat st;
     int err = 0;
-    const QByteArray shared = base + "/.Trash";
-    if (::lstat(shared.constData(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) &&
+    Descriptor shared(::openat(top, ".Trash", kFolderFlags | O_NOFOLLOW));
+    struct stat st;
+    if (shared.isOpen() && ::fstat(shared.fd, &st) == 0 && (st.st_mode & S_ISVTX) &&
         st.st_dev == device) {
-        const QByteArray root = shared + '/' + uid;
-        if ((::mkdir(root.constData(), 0700) == 0 || errno == EEXIST) &&
-            unfitTrash(root, device).isEmpty() && ensureTrashFolders(root, &err)) {
-            *trash = {root, top};
+        const QByteArray path = joined(topPath, ".Trash/" + uid);
+        Descriptor root = openOwnFolder(shared.fd, uid, &err);
+        if (root.isOpen() && unfitTrash(root.fd, path, device).isEmpty() &&
+            openFilesAndInfo(root.fd, trash, &err)) {
+            trash->root = path;
+            trash->topDir = true;
             return true;
         }
     }
-    const QByteArray own = base + "/.Trash-" + uid;
-    if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST)
+    const QByteArray name = ".Trash-" + uid;
+    const QByteArray path = joined(topPath, name);
+    if (::mkdirat(top, name.constData(), 0700) != 0 && errno != EEXIST)
         return fail(reason, cannotCreateTrash(errno));
-    const QString unfit = unfitTrash(own, device);
+    Descriptor own(::openat(top, name.constData(), kFolderFlags | O_NOFOLLOW));
+    if (!own.isOpen())
+        return fail(reason, notAFolder(top, name, path, errno));
+    const QString unfit = unfitTrash(own.fd, path, device);
     if (!unfit.isEmpty())
         return fail(reason, unfit);
-    if (!ensureTrashFolders(own, &err))
+    if (!openFilesAndInfo(own.fd, trash, &err))
         return fail(reason, cannotCreateTrash(err));
-    *trash = {own, top};
+    trash->root = path;
+    trash->topDir = true;
     return true;
 }
 
-// Each file goes to the trash of its own file system: the home trash is needed (and created)
-// only for files on the file system that holds it.
-bool chooseTrash(const QByteArray& folder, dev_t device, Trash* trash, QString* reason)
+// The top of the folder's file system: the last folder upwards on the same device.
+Descriptor topFolder(int folder, dev_t device)
 {
-    const QByteArray home = homeTrashRoot();
-    dev_t homeDevice = 0;
-    if (!home.isEmpty() && deviceOfWay(home, &homeDevice) && homeDevice == device) {
-        int err = 0;
-        if (!ensureTrashFolders(home, &err))
-            return fail(reason, cannotCreateTrash(err));
-        struct stat homeStat;
-        if (::stat((home + "/files").constData(), &homeStat) != 0)
-            return fail(reason, cannotCreateTrash(errno));
-        if (homeStat.st_dev == device) {
-            *trash = {home, QByteArray()};
-            return true;
-        }
+    Descriptor current(::fcntl(folder, F_DUPFD_CLOEXEC, 0));
+    struct stat currentStat;
+    if (!current.isOpen() || ::fstat(current.fd, &currentStat) != 0)
+        return Descriptor();
+    for (;;) {
+        Descriptor parent(::openat(current.fd, "..", kFolderFlags));
+        struct stat parentStat;
+        if (!parent.isOpen() || ::fstat(parent.fd, &parentStat) != 0 || parentStat.st_dev != device)
+            break;
+        if (parentStat.st_ino == currentStat.st_ino && parentStat.st_dev == currentStat.st_dev)
+            break; // "/" is its own parent
+        current = std::move(parent);
+        currentStat = parentStat;
     }
-    return topDirTrash(topDirectory(folder, device), device, trash, reason);
+    return current;
+}
+
+// Where an open folder really is, as the kernel names it.
+bool realPathOf(int fd, QByteArray* path)
+{
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink(link.constData(), buffer, sizeof buffer);
+    if (n <= 0 || size_t(n) >= sizeof buffer || buffer[0] != '/')
+        return false;
+    *path = QByteArray(buffer, n);
+    return true;
+}
+
+QString noFolderPath()
+{
+    return QStringLiteral("Le chemin du dossier du fichier ne peut pas être établi.");
 }
 
 QByteArray infoText(const QByteArray& path)
@@ -268,24 +330,25 @@ QByteArray shortenedName(const QByteArray& name, int n, qsizetype limit)
     return name.left(keep) + tail;
 }
 
+const QByteArray kInfoSuffix = ".trashinfo";
+
 // Reserves a name in info/ with O_EXCL, the way the trash protocol keeps two deletions apart;
 // a name already taken in files/ (a record lost by someone else) is skipped too.
-int reserveInfo(const QByteArray& root, const QByteArray& name, QByteArray* chosen)
+int reserveInfo(const Trash& trash, const QByteArray& name, QByteArray* chosen)
 {
-    static const QByteArray suffix = ".trashinfo";
-    long nameMax = ::pathconf((root + "/info").constData(), _PC_NAME_MAX);
+    long nameMax = ::fpathconf(trash.info.fd, _PC_NAME_MAX);
     if (nameMax <= 0)
         nameMax = NAME_MAX;
-    const qsizetype limit = qsizetype(nameMax) - suffix.size();
+    const qsizetype limit = qsizetype(nameMax) - kInfoSuffix.size();
     for (int n = 1; n < 100000; ++n) {
         QByteArray candidate = n == 1 ? name : name + '.' + QByteArray::number(n);
         if (candidate.size() > limit)
             candidate = shortenedName(name, n, limit);
         struct stat st;
-        if (::lstat((root + "/files/" + candidate).constData(), &st) == 0)
+        if (::fstatat(trash.files.fd, candidate.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
             continue;
-        const QByteArray infoPath = root + "/info/" + candidate + suffix;
-        const int fd = ::open(infoPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const int fd = ::openat(trash.info.fd, (candidate + kInfoSuffix).constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             *chosen = candidate;
             return fd;
@@ -303,6 +366,144 @@ QString cannotWriteRecord(const QByteArray& root, int err)
         .arg(shown(root + "/info"), systemText(err));
 }
 
+// A rename that never replaces what is at the target. Where the file system cannot promise that,
+// a hard link does (it fails on an existing name), or, for the move into the trash only, where the
+// name was reserved by its record, a look first.
+int moveNoReplace(int fromFd, const QByteArray& from, int toFd, const QByteArray& to,
+                  bool mayLookFirst)
+{
+    if (::renameat2(fromFd, from.constData(), toFd, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+    if (::linkat(fromFd, from.constData(), toFd, to.constData(), 0) == 0)
+        return ::unlinkat(fromFd, from.constData(), 0) == 0 ? 0 : -1;
+    if (errno == EEXIST || !mayLookFirst)
+        return -1;
+    struct stat existing;
+    if (::fstatat(toFd, to.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return -1;
+    }
+    return ::renameat(fromFd, from.constData(), toFd, to.constData());
+}
+
+// The entry in the trash is not the one meant: back under its own name, its record gone. Where
+// that name is taken again, nothing is overwritten and the record stays for a restore.
+bool putBack(int folderFd, const QByteArray& name, const Trash& trash, const QByteArray& trashName,
+             const QString& why, QString* reason)
+{
+    if (moveNoReplace(trash.files.fd, trashName, folderFd, name, false) == 0) {
+        ::unlinkat(trash.info.fd, (trashName + kInfoSuffix).constData(), 0);
+        return fail(reason, why);
+    }
+    const int err = errno;
+    return fail(reason, QStringLiteral("%1 Il n'a pas pu être remis à sa place : %2 Il reste dans "
+                                       "la corbeille, en \"%3\", d'où il peut être restauré.")
+                            .arg(why, systemText(err), shown(trash.root + "/files/" + trashName)));
+}
+
+bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
+                 const TrashVerify& verify, QString* reason, QString* trashFolder)
+{
+    if (trashFolder)
+        trashFolder->clear();
+    if (name.isEmpty() || name == "." || name == ".." || name.contains('/') || name.contains('\0'))
+        return fail(reason, QStringLiteral("Ce n'est pas un fichier ordinaire."));
+
+    struct stat entry;
+    if (::fstatat(folderFd, name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
+        return fail(reason, EInOutError::systemText(errno));
+    if (S_ISLNK(entry.st_mode)) {
+        // A link to a regular file is listed as a file; the link itself goes to the trash.
+        struct stat target;
+        if (::fstatat(folderFd, name.constData(), &target, 0) != 0 || !S_ISREG(target.st_mode))
+            return fail(reason, QStringLiteral("Ce n'est pas un fichier ordinaire."));
+    } else if (!S_ISREG(entry.st_mode)) {
+        return fail(reason, QStringLiteral("Ce n'est pas un fichier ordinaire."));
+    }
+    struct stat folderStat;
+    if (::fstat(folderFd, &folderStat) != 0)
+        return fail(reason, EInOutError::systemText(errno));
+    const dev_t device = folderStat.st_dev;
+
+    // The home trash records the path as the user reached it; a top-directory trash records it
+    // relative to its top, so the record stays right wherever the file system is mounted.
+    Trash trash;
+    QByteArray recorded;
+    const Found home = openHomeTrash(device, &trash, reason);
+    if (home == Found::Failed)
+        return false;
+    if (home == Found::Used) {
+        if (!folderPath.startsWith('/') && !realPathOf(folderFd, &folderPath))
+            return fail(reason, noFolderPath());
+        recorded = joined(folderPath, name);
+    } else {
+        // A folder reached through a link has its trash at the top of the file system it really
+        // is on, where file managers look for it.
+        const Descriptor top = topFolder(folderFd, device);
+        QByteArray topPath;
+        QByteArray realFolder;
+        if (!top.isOpen() || !realPathOf(top.fd, &topPath) || !realPathOf(folderFd, &realFolder))
+            return fail(reason, noFolderPath());
+        if (realFolder == topPath)
+            recorded = name;
+        else if (topPath == "/" && realFolder.startsWith('/'))
+            recorded = realFolder.mid(1) + '/' + name;
+        else if (realFolder.startsWith(topPath + '/'))
+            recorded = realFolder.mid(topPath.size() + 1) + '/' + name;
+        else
+            return fail(reason, noFolderPath());
+        if (!openTopTrash(top.fd, topPath, device, &trash, reason))
+            return false;
+    }
+    if (trashFolder)
+        *trashFolder = shown(trash.root);
+    if (RecycleBinSeam::trashOpened)
+        RecycleBinSeam::trashOpened(shown(trash.root));
+
+    // The project's own trash, not g_file_trash or QFile::moveToTrash: GIO overwrites a file left
+    // in files/ without a record, where this takes the next free name.
+    QByteArray trashName;
+    const int fd = reserveInfo(trash, name, &trashName);
+    if (fd < 0)
+        return fail(reason, cannotWriteRecord(trash.root, errno));
+    const QByteArray infoName = trashName + kInfoSuffix;
+    const bool written = writeAll(fd, infoText(recorded));
+    const int writeErr = errno;
+    if (::close(fd) != 0 || !written) {
+        const int err = written ? errno : writeErr;
+        ::unlinkat(trash.info.fd, infoName.constData(), 0);
+        return fail(reason, cannotWriteRecord(trash.root, err));
+    }
+
+    // A rename never copies: across file systems it fails, and the file stays in place.
+    if (moveNoReplace(folderFd, name, trash.files.fd, trashName, true) != 0) {
+        const int err = errno;
+        ::unlinkat(trash.info.fd, infoName.constData(), 0);
+        return fail(reason, systemText(err));
+    }
+    // A file's identity is its device and inode: what was checked is what must have moved.
+    struct stat moved;
+    if (::fstatat(trash.files.fd, trashName.constData(), &moved, AT_SYMLINK_NOFOLLOW) != 0 ||
+        moved.st_dev != entry.st_dev || moved.st_ino != entry.st_ino)
+        return putBack(
+            folderFd, name, trash, trashName,
+            QStringLiteral("Le fichier a été remplacé pendant son envoi à la corbeille."), reason);
+    if (verify) {
+        QString why;
+        if (!verify(trash.files.fd, trashName, &why)) {
+            if (why.isEmpty())
+                why = QStringLiteral("Le fichier placé dans la corbeille n'est pas celui qui était "
+                                     "attendu.");
+            return putBack(folderFd, name, trash, trashName, why, reason);
+        }
+    }
+    if (reason)
+        reason->clear();
+    return true;
+}
+
 } // namespace
 
 QString HomeTrashPath()
@@ -315,6 +516,18 @@ QString HomeTrashPath()
     if (dataHome.isEmpty())
         return QString();
     return QDir::cleanPath(dataHome + QStringLiteral("/Trash"));
+}
+
+bool SendToRecycleBinAt(int folderFd, const QString& folderPath, const QByteArray& name,
+                        const TrashVerify& verify, QString* reason, QString* trashFolder)
+{
+    // An unencodable or relative folder text is replaced by where the folder really is.
+    QByteArray path;
+    if (!PathRules::encodePath(folderPath, path) || !path.startsWith('/'))
+        path.clear();
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return moveToTrash(folderFd, path, name, verify, reason, trashFolder);
 }
 
 bool SendToRecycleBin(const QString& fileName, QString* reason)
@@ -337,92 +550,8 @@ bool SendToRecycleBin(const QString& fileName, QString* reason)
     if (name.isEmpty() || name == "." || name == "..")
         return fail(reason, QStringLiteral("Ce n'est pas un fichier ordinaire."));
 
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0)
+    const Descriptor folderFd(::open(folder.constData(), kFolderFlags));
+    if (!folderFd.isOpen())
         return fail(reason, EInOutError::systemText(errno));
-    if (S_ISLNK(st.st_mode)) {
-        // A link to a regular file is listed as a file; the link itself goes to the trash.
-        struct stat target;
-        if (::stat(path.constData(), &target) != 0 || !S_ISREG(target.st_mode))
-            return fail(reason, QStringLiteral("Ce n'est pas un fichier ordinaire."));
-    } else if (!S_ISREG(st.st_mode)) {
-        return fail(reason, QStringLiteral("Ce n'est pas un fichier ordinaire."));
-    }
-
-    // The folder with its links resolved: a folder reached through a link has its trash at the
-    // top of the file system it really is on, where file managers look for it.
-    char* resolved = ::realpath(folder.constData(), nullptr);
-    if (!resolved)
-        return fail(reason, EInOutError::systemText(errno));
-    const QByteArray realFolder(resolved);
-    std::free(resolved);
-    const QByteArray realPath = (realFolder == "/" ? QByteArray() : realFolder) + '/' + name;
-    struct stat folderStat;
-    if (::stat(realFolder.constData(), &folderStat) != 0)
-        return fail(reason, EInOutError::systemText(errno));
-
-    Trash trash;
-    if (!chooseTrash(realFolder, folderStat.st_dev, &trash, reason))
-        return false;
-
-    // The home trash records the path as the user reached it; a top-directory trash records it
-    // relative to its top, so the record stays right wherever the file system is mounted.
-    QByteArray recorded = path;
-    if (!trash.topDir.isEmpty())
-        recorded = trash.topDir == "/" ? realPath.mid(1) : realPath.mid(trash.topDir.size() + 1);
-
-    // The project's own trash, not g_file_trash or QFile::moveToTrash: GIO overwrites a file left
-    // in files/ without a record, where this takes the next free name.
-    QByteArray trashName;
-    const int fd = reserveInfo(trash.root, name, &trashName);
-    if (fd < 0)
-        return fail(reason, cannotWriteRecord(trash.root, errno));
-    const QByteArray infoPath = trash.root + "/info/" + trashName + ".trashinfo";
-    const bool written = writeAll(fd, infoText(recorded));
-    const int writeErr = errno;
-    if (::close(fd) != 0 || !written) {
-        const int err = written ? errno : writeErr;
-        ::unlink(infoPath.constData());
-        return fail(reason, cannotWriteRecord(trash.root, err));
-    }
-
-    // A rename never copies: across file systems it fails, and the file stays in place.
-    const QByteArray target = trash.root + "/files/" + trashName;
-    int moved =
-        ::renameat2(AT_FDCWD, realPath.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE);
-    if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) {
-        struct stat existing;
-        if (::lstat(target.constData(), &existing) == 0)
-            errno = EEXIST;
-        else
-            moved = ::rename(realPath.constData(), target.constData());
-    }
-    if (moved != 0) {
-        const int err = errno;
-        ::unlink(infoPath.constData());
-        return fail(reason, systemText(err));
-    }
-    if (reason)
-        reason->clear();
-    return true;
-}
-
-namespace {
-std::function<void()>& trashMoveHook()
-{
-    static std::function<void()> hook;
-    return hook;
-}
-} // namespace
-
-void SetTrashMoveHook(std::function<void()> hook)
-{
-    trashMoveHook() = std::move(hook);
-}
-
-// Interim, until the descriptor-based trash lands.
-bool SendToRecycleBinAt(int, const QString& folderPath, const QByteArray& name, const TrashVerify&,
-                        QString* reason, QString*)
-{
-    return SendToRecycleBin(PathRules::fullName(folderPath, PathRules::decodeName(name)), reason);
+    return moveToTrash(folderFd.fd, folder, name, TrashVerify(), reason, nullptr);
 }

@@ -11,13 +11,26 @@
 // receives a French sentence. Asks nothing, shows nothing, raises nothing.
 bool SendToRecycleBin(const QString& fileName, QString* reason = nullptr);
 
+// Called once the entry sits in the trash, as the entry trashName of the open folder filesFd.
+// False (with a French sentence in why) when it is not the file that was meant.
+using TrashVerify = std::function<bool(int filesFd, const QByteArray& trashName, QString* why)>;
+
+// Moves the entry `name` of the open folder `folderFd` to the trash of the folder's file system.
+// Every folder is opened once and checked and used through its descriptor, so that no one can
+// turn a checked path into another between the check and the move. folderPath is the folder as
+// the user reached it, for the record only. When verify (if given) refuses the entry in the
+// trash, it is put back under its own name, never over another file, and its record removed;
+// the result is then false with reason = why. If it cannot be put back, the record stays so that
+// it can be restored, and reason says so and where it is. trashFolder (when given) receives the
+// trash root used, such as ~/.local/share/Trash.
+bool SendToRecycleBinAt(int folderFd, const QString& folderPath, const QByteArray& name,
+                        const TrashVerify& verify, QString* reason, QString* trashFolder = nullptr);
+
 // The home trash folder ($XDG_DATA_HOME/Trash, else under the generic data location).
 QString HomeTrashPath();
 
-using TrashVerify = std::function<bool(int filesFd, const QByteArray& trashName, QString* why)>;
-bool SendToRecycleBinAt(int folderFd, const QString& folderPath, const QByteArray& name,
-                        const TrashVerify& verify, QString* reason,
-                        QString* trashFolder = nullptr);
-// Tests make a change happen at the very moment of a move: called once the trash is chosen and
-// checked, just before the rename.
-void SetTrashMoveHook(std::function<void()> hook);
+namespace RecycleBinSeam {
+// Tests only: called with the trash root once its folders are open and checked, just before the
+// record is written and the file moved, so that a test can change the folders at that moment.
+extern std::function<void(const QString& trashRoot)> trashOpened;
+} // namespace RecycleBinSeam

@@ -105,7 +105,7 @@ void TestScanSafety::initTestCase()
 
 void TestScanSafety::cleanup()
 {
-    SetTrashMoveHook({});
+    RecycleBinSeam::trashOpened = {};
 }
 
 void TestScanSafety::sameFileIsNoCopy_data()
@@ -241,7 +241,7 @@ void TestScanSafety::changeAtTheMomentOfTheMove()
     TForm1& form = fx.start();
     // After the last comparison, once the trash is ready and just before the rename.
     bool fired = false;
-    SetTrashMoveHook([&] {
+    RecycleBinSeam::trashOpened = [&](const QString&) {
         if (std::exchange(fired, true))
             return;
         if (fault == "rewritten") {
@@ -255,7 +255,7 @@ void TestScanSafety::changeAtTheMomentOfTheMove()
         } else {
             QVERIFY(QFile::remove(x2));
         }
-    });
+    };
     fx.answers.setDefaultKeys({Qt::Key_Return}, 1);
     fx.scan();
 
@@ -289,12 +289,12 @@ void TestScanSafety::folderSwappedAtTheMomentOfTheMove()
     TForm1& form = fx.start();
     bool fired = false;
     // The folder's path now leads to another folder holding a file of the same name and text.
-    SetTrashMoveHook([&] {
+    RecycleBinSeam::trashOpened = [&](const QString&) {
         if (std::exchange(fired, true))
             return;
         QVERIFY(QDir().rename(fx.folder(), moved));
         QVERIFY(symlinkTo(elsewhere.path(), fx.folder()));
-    });
+    };
     fx.answers.setDefaultKeys({Qt::Key_Return}, 1);
     fx.scan();
 

@@ -7,6 +7,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTest>
 #include <QUrl>
@@ -39,6 +40,12 @@ private slots:
     void longNameIsTrashedAndRestored();
     void otherFileSystemUsesItsOwnTrash_data();
     void otherFileSystemUsesItsOwnTrash();
+    void verifyDecidesWhetherTheFileStays_data();
+    void verifyDecidesWhetherTheFileStays();
+    void fileReplacedAfterItsCheckComesBack();
+    void linkToAFileGoesItself();
+    void onlyANameOfTheFolderIsTaken_data();
+    void onlyANameOfTheFolderIsTaken();
 
 private:
     QStringList entries(const QString& folder) const
@@ -283,6 +290,10 @@ void tst_RecycleBin::refusesAndLeavesFileInPlace_data()
                                              << "Ce n'est pas un fichier ordinaire.";
     QTest::newRow("a FIFO is not trashed") << "fifo"
                                            << "Ce n'est pas un fichier ordinaire.";
+    QTest::newRow("a link to a folder is not trashed") << "link-to-folder"
+                                                       << "Ce n'est pas un fichier ordinaire.";
+    QTest::newRow("a dangling link is not trashed") << "dangling-link"
+                                                    << "Ce n'est pas un fichier ordinaire.";
     QTest::newRow("trash blocked by a file")
         << "trash-is-file"
         << "Impossible de créer la corbeille : Un élément du chemin n'est pas un dossier.";
@@ -306,6 +317,10 @@ void tst_RecycleBin::refusesAndLeavesFileInPlace()
         QVERIFY(QDir(mails.path()).mkdir("x.eml"));
     } else if (setup == "fifo") {
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (setup == "link-to-folder") {
+        QVERIFY(QFile::link(home.path(), path));
+    } else if (setup == "dangling-link") {
+        QVERIFY(QFile::link(mails.filePath(QStringLiteral("gone")), path));
     } else if (setup != "missing") {
         mails.write(QStringLiteral("x.eml"), "text");
     }
@@ -586,6 +601,159 @@ void tst_RecycleBin::otherFileSystemUsesItsOwnTrash()
     QCOMPARE(st.st_uid, ::getuid());
     // The home trash took nothing.
     QVERIFY(!QFileInfo(home.filePath(QStringLiteral("Trash/files/x.eml"))).exists());
+}
+
+void tst_RecycleBin::verifyDecidesWhetherTheFileStays_data()
+{
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<bool>("takeTheName"); // another file takes the name while it is away
+    QTest::addColumn<QString>("why");
+
+    QTest::newRow("accepted: it stays in the trash") << true << false << QString();
+    QTest::newRow("refused: back under its own name, record removed")
+        << false << false << QStringLiteral("Son texte a changé depuis la comparaison.");
+    QTest::newRow("refused without a word: a reason all the same") << false << false << QString();
+    QTest::newRow("refused, its name taken meanwhile: nothing overwritten, record kept")
+        << false << true << QStringLiteral("Son texte a changé depuis la comparaison.");
+}
+
+void tst_RecycleBin::verifyDecidesWhetherTheFileStays()
+{
+    QFETCH(bool, accept);
+    QFETCH(bool, takeTheName);
+    QFETCH(QString, why);
+
+    TempFolder home;
+    TempFolder mails;
+    qputenv("XDG_DATA_HOME", local(home.path()));
+    const QString original = mails.write(QStringLiteral("x.eml"), "compared");
+    const QByteArray trash = local(home.path()) + "/Trash";
+    const int folder = ::open(local(mails.path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    QVERIFY(folder >= 0);
+
+    QByteArray seen;
+    int calls = 0;
+    const TrashVerify verify = [&](int filesFd, const QByteArray& trashName, QString* out) {
+        ++calls;
+        const int fd = ::openat(filesFd, trashName.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            char buffer[64];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            seen = QByteArray(buffer, int(std::max<ssize_t>(n, 0)));
+            ::close(fd);
+        }
+        if (takeTheName)
+            mails.write(QStringLiteral("x.eml"), "newcomer");
+        *out = why;
+        return accept;
+    };
+    QString reason = QStringLiteral("stale");
+    QString trashFolder;
+    const bool moved =
+        SendToRecycleBinAt(folder, mails.path(), "x.eml", verify, &reason, &trashFolder);
+    ::close(folder);
+
+    QCOMPARE(calls, 1);
+    QCOMPARE(seen, QByteArray("compared")); // the file handed to verify is the one in the trash
+    QCOMPARE(trashFolder, home.filePath(QStringLiteral("Trash")));
+    QCOMPARE(moved, accept);
+    if (accept) {
+        QVERIFY(reason.isEmpty());
+        QVERIFY(!QFileInfo::exists(original));
+        QCOMPARE(readFile(trash + "/files/x.eml"), QByteArray("compared"));
+        QCOMPARE(recordedPath(trash + "/info/x.eml.trashinfo"), local(original));
+        return;
+    }
+    if (takeTheName) {
+        QCOMPARE(readFile(local(original)), QByteArray("newcomer"));
+        QCOMPARE(readFile(trash + "/files/x.eml"), QByteArray("compared"));
+        QCOMPARE(recordedPath(trash + "/info/x.eml.trashinfo"), local(original));
+        QVERIFY2(reason.startsWith(why + ' '), qPrintable(reason));
+        QVERIFY2(reason.contains(QStringLiteral("n'a pas pu être remis à sa place")),
+                 qPrintable(reason));
+        QVERIFY2(reason.contains(home.filePath(QStringLiteral("Trash/files/x.eml"))),
+                 qPrintable(reason));
+        return;
+    }
+    QCOMPARE(readFile(local(original)), QByteArray("compared"));
+    QCOMPARE(rawEntries(trash + "/files"), QByteArrayList());
+    QCOMPARE(rawEntries(trash + "/info"), QByteArrayList());
+    if (why.isEmpty())
+        QVERIFY(!reason.isEmpty());
+    else
+        QCOMPARE(reason, why);
+}
+
+void tst_RecycleBin::fileReplacedAfterItsCheckComesBack()
+{
+    TempFolder home;
+    TempFolder mails;
+    qputenv("XDG_DATA_HOME", local(home.path()));
+    const QString original = mails.write(QStringLiteral("x.eml"), "checked");
+    const QString other = mails.write(QStringLiteral("other.eml"), "another file");
+    // Another file takes the name after the name was checked, before the move.
+    RecycleBinSeam::trashOpened = [&](const QString&) {
+        QCOMPARE(::rename(local(other).constData(), local(original).constData()), 0);
+    };
+    const auto unhook = qScopeGuard([] { RecycleBinSeam::trashOpened = nullptr; });
+
+    QString reason;
+    QVERIFY(!SendToRecycleBin(original, &reason));
+    QCOMPARE(reason, QStringLiteral("Le fichier a été remplacé pendant son envoi à la corbeille."));
+    QCOMPARE(entries(mails.path()), QStringList{"x.eml"});
+    QCOMPARE(readFile(local(original)), QByteArray("another file"));
+    const QByteArray trash = local(home.path()) + "/Trash";
+    QCOMPARE(rawEntries(trash + "/files"), QByteArrayList());
+    QCOMPARE(rawEntries(trash + "/info"), QByteArrayList());
+}
+
+void tst_RecycleBin::linkToAFileGoesItself()
+{
+    TempFolder home;
+    TempFolder mails;
+    qputenv("XDG_DATA_HOME", local(home.path()));
+    const QString target = mails.write(QStringLiteral("target.eml"), "text");
+    QVERIFY(QFile::link(target, mails.filePath(QStringLiteral("link.eml"))));
+
+    QString reason;
+    QVERIFY2(SendToRecycleBin(mails.filePath(QStringLiteral("link.eml")), &reason),
+             qPrintable(reason));
+    QCOMPARE(entries(mails.path()), QStringList{"target.eml"});
+    const QString inTrash = home.filePath(QStringLiteral("Trash/files/link.eml"));
+    QCOMPARE(QFileInfo(inTrash).symLinkTarget(), target);
+    QCOMPARE(readFile(local(target)), QByteArray("text"));
+}
+
+void tst_RecycleBin::onlyANameOfTheFolderIsTaken_data()
+{
+    QTest::addColumn<QByteArray>("name");
+
+    QTest::newRow("a path below the folder") << QByteArray("sub/x.eml");
+    QTest::newRow("the folder itself") << QByteArray(".");
+    QTest::newRow("its parent") << QByteArray("..");
+    QTest::newRow("no name") << QByteArray();
+}
+
+void tst_RecycleBin::onlyANameOfTheFolderIsTaken()
+{
+    QFETCH(QByteArray, name);
+
+    TempFolder home;
+    TempFolder mails;
+    qputenv("XDG_DATA_HOME", local(home.path()));
+    QVERIFY(QDir(mails.path()).mkdir(QStringLiteral("sub")));
+    mails.write(QStringLiteral("sub/x.eml"), "text");
+    const int folder = ::open(local(mails.path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    QVERIFY(folder >= 0);
+
+    QString reason;
+    const bool moved = SendToRecycleBinAt(folder, mails.path(), name, TrashVerify(), &reason);
+    ::close(folder);
+    QVERIFY(!moved);
+    QCOMPARE(reason, QStringLiteral("Ce n'est pas un fichier ordinaire."));
+    QCOMPARE(readFile(local(mails.filePath(QStringLiteral("sub/x.eml")))), QByteArray("text"));
+    QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("Trash/files"))) ||
+            entries(home.filePath(QStringLiteral("Trash/files"))).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_RecycleBin)
