@@ -64,9 +64,9 @@ QString ScanRun::DuplicateQuestion(const QString& referenceName, const QString& 
         QString(),
         dashes,
         QString(),
-        referenceName,
+        PathRules::shownName(referenceName),
         QStringLiteral("&&"),
-        candidateName,
+        PathRules::shownName(candidateName),
         QString(),
         dashes,
         QString(),
@@ -467,7 +467,7 @@ void ScanRun::warnNotMoved(const QString& path, const QString& reason)
     ShowMessageDialog(
         QStringLiteral("Impossible de placer le fichier \"%1\" dans la corbeille.\r\n"
                        "%2\r\nLe fichier reste à sa place.")
-            .arg(escapeAmpersands(path),
+            .arg(escapeAmpersands(PathRules::shownName(path)),
                  escapeAmpersands(reason.isEmpty() ? QStringLiteral("Raison inconnue.") : reason)),
         mtWarning, buttonBit(mbOK), 0, -1, -1, QString());
 }
@@ -495,14 +495,14 @@ bool ScanRun::moveToTrash(int index)
     }
     if (!TextsEqual(referenceNow, m_referenceText)) {
         warnNotMoved(path, QStringLiteral("Le texte de \"%1\" a changé depuis la comparaison.")
-                               .arg(m_referencePath));
+                               .arg(PathRules::shownName(m_referencePath)));
         m_haveReference = false;
         return false;
     }
     if (!TextsEqual(referenceNow, now)) {
         warnNotMoved(path, QStringLiteral("Son texte, ou celui de \"%1\", a changé depuis la "
                                           "comparaison.")
-                               .arg(m_referencePath));
+                               .arg(PathRules::shownName(m_referencePath)));
         return false;
     }
     if (isReference(path)) {

@@ -112,7 +112,7 @@ QByteArray homeTrashRoot()
 
 QString shown(const QByteArray& path)
 {
-    return PathRules::decodeName(path);
+    return PathRules::shownName(PathRules::decodeName(path));
 }
 
 // The device a folder lives on, or would live on once created: that of its nearest existing
