@@ -226,6 +226,13 @@ void ScanRun::COMPARERExecute()
     if (!AskConfirm(QStringLiteral("Comparer %1 fichiers ?").arg(mainList->itemCount()),
                     mtConfirmation))
         return;
+    if (!m_form.FoldersAgree()) {
+        ShowMessageDialog(QStringLiteral("Les listes ne montrent pas le dossier choisi : la "
+                                         "comparaison n'est pas lancée.\r\nChoisissez de nouveau "
+                                         "le dossier à analyser."),
+                          mtWarning, buttonBit(mbOK), 0, -1, -1, QString());
+        return;
+    }
 
     m_form.StopRequested = false;
     m_form.DuplicateCount = 0;
