@@ -7,6 +7,7 @@
 #include "scan/TMemo.h"
 #include "settings/WindowPersistence.h"
 #include "shell/ShellOpen.h"
+#include "widgets/PathRules.h"
 #include "widgets/TGauge.h"
 #include "widgets/TJvCaptionPanel.h"
 #include "widgets/TJvDirectoryEdit.h"
@@ -32,6 +33,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <exception>
 
 static void initAppResources()
 {
@@ -531,8 +534,48 @@ void TForm1::Button2Click()
 
 void TForm1::JvDirectoryEdit1Change()
 {
-    m_JvFileListBox1->setDirectory(m_JvDirectoryEdit1->directory());
-    m_JvFileListBox2->setDirectory(m_JvDirectoryEdit1->directory());
+    m_fieldText = m_JvDirectoryEdit1->directory();
+    m_fieldFolder.clear();
+    // The lists ignore an empty folder.
+    if (m_fieldText.isEmpty())
+        return;
+    // Resolved once: the first list moves the process's current folder, against which a relative
+    // text would name another folder for the second.
+    m_fieldFolder = PathRules::resolveFolder(m_fieldText);
+    std::exception_ptr error;
+    try {
+        m_JvFileListBox1->setDirectory(m_fieldFolder);
+    } catch (...) {
+        error = std::current_exception();
+    }
+    // The candidate list follows the main list into the folder even when the main list's re-read
+    // failed after entering it (a bad mask): the scan reads the folder from either.
+    if (!error || m_JvFileListBox1->directory() == m_fieldFolder) {
+        try {
+            m_JvFileListBox2->setDirectory(m_fieldFolder);
+        } catch (...) {
+            if (!error)
+                error = std::current_exception();
+        }
+    }
+    const QString folder = m_JvFileListBox1->directory();
+    if (folder == m_fieldFolder && m_JvFileListBox2->directory() == folder)
+        m_listsFollowField = true;
+    // Lists that name two folders, or still the working folder, show nothing rather than files
+    // of a folder the user did not choose.
+    if (folder != m_JvFileListBox2->directory() || !m_listsFollowField) {
+        m_JvFileListBox1->clearDirectory();
+        m_JvFileListBox2->clearDirectory();
+    }
+    if (error)
+        std::rethrow_exception(error);
+}
+
+bool TForm1::FoldersAgree() const
+{
+    const QString folder = m_JvFileListBox1->directory();
+    return !folder.isEmpty() && m_JvDirectoryEdit1->directory() == m_fieldText &&
+           folder == m_fieldFolder && m_JvFileListBox2->directory() == folder;
 }
 
 void TForm1::JvFileListBox1Change()

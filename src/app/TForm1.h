@@ -79,6 +79,10 @@ public:
     int radioGroupIndex() const;
     void setRadioGroupIndex(int index);
 
+    // Whether the main list, the candidate list and the folder field name one same folder: the
+    // only state a scan may start from.
+    bool FoldersAgree() const;
+
     // Field texts of the status bar.
     QString statusText(int field) const;
     void setStatusText(int field, const QString& text);
@@ -162,4 +166,10 @@ private:
     ReferenceLoader* m_loader = nullptr;
     WindowPersistence* m_persistence = nullptr;
     bool m_shownOnce = false;
+    // The field's text at its last change, and the folder it names.
+    QString m_fieldText;
+    QString m_fieldFolder;
+    // Whether the field has pointed the lists at a folder yet; until then they list the
+    // process's working folder, which the user never chose.
+    bool m_listsFollowField = false;
 };

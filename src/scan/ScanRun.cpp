@@ -68,9 +68,9 @@ QString ScanRun::DuplicateQuestion(const QString& referenceName, const QString& 
         QString(),
         dashes,
         QString(),
-        referenceName,
+        PathRules::shownName(referenceName),
         QStringLiteral("&&"),
-        candidateName,
+        PathRules::shownName(candidateName),
         QString(),
         dashes,
         QString(),
@@ -230,6 +230,13 @@ void ScanRun::COMPARERExecute()
     if (!AskConfirm(QStringLiteral("Comparer %1 fichiers ?").arg(mainList->itemCount()),
                     mtConfirmation))
         return;
+    if (!m_form.FoldersAgree()) {
+        ShowMessageDialog(QStringLiteral("Les listes ne montrent pas le dossier choisi : la "
+                                         "comparaison n'est pas lancée.\r\nChoisissez de nouveau "
+                                         "le dossier à analyser."),
+                          mtWarning, buttonBit(mbOK), 0, -1, -1, QString());
+        return;
+    }
 
     m_form.StopRequested = false;
     m_form.DuplicateCount = 0;
@@ -487,7 +494,7 @@ void ScanRun::warnNotMoved(const QString& path, const QString& reason)
     const int answer = ShowMessageDialog(
         QStringLiteral("Impossible de placer le fichier \"%1\" dans la corbeille.\r\n"
                        "%2\r\nLe fichier reste à sa place.")
-            .arg(escapeAmpersands(path),
+            .arg(escapeAmpersands(PathRules::shownName(path)),
                  escapeAmpersands(reason.isEmpty() ? QStringLiteral("Raison inconnue.") : reason)),
         mtWarning, mbOK | mbCancel, 0, -1, -1, QString(), mbOK);
     // A trash that refuses every file would otherwise warn for every duplicate until the end.
@@ -527,6 +534,7 @@ bool ScanRun::moveToTrash(int index)
         m_haveReference = false;
         return false;
     }
+<<<<<<< HEAD
     const QString changedText =
         QStringLiteral("Son texte, ou celui de \"%1\", a changé depuis la comparaison.")
             .arg(m_referencePath);
@@ -554,6 +562,22 @@ bool ScanRun::moveToTrash(int index)
         }
     } catch (const Exception& e) {
         warnNotMoved(path, e.message());
+=======
+    if (!TextsEqual(referenceNow, m_referenceText)) {
+        warnNotMoved(path, QStringLiteral("Le texte de \"%1\" a changé depuis la comparaison.")
+                               .arg(PathRules::shownName(m_referencePath)));
+        m_haveReference = false;
+        return false;
+    }
+    if (!TextsEqual(referenceNow, now)) {
+        warnNotMoved(path, QStringLiteral("Son texte, ou celui de \"%1\", a changé depuis la "
+                                          "comparaison.")
+                               .arg(PathRules::shownName(m_referencePath)));
+        return false;
+    }
+    if (isReference(path)) {
+        warnNotMoved(path, QStringLiteral("C'est maintenant le fichier de référence lui-même."));
+>>>>>>> ui
         return false;
     }
 

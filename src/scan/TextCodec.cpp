@@ -52,8 +52,8 @@ bool isContinuation(unsigned char byte)
 
 [[noreturn]] void throwOpenError(const QString& path, const QString& reason)
 {
-    throw EFOpenError(
-        QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2").arg(path, reason));
+    throw EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
+                          .arg(PathRules::shownName(path), reason));
 }
 
 QString tooLargeReason()

@@ -31,6 +31,20 @@ bool hasLineBreak(const QString& text)
     return text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(0));
 }
 
+bool isQuoted(const QString& text)
+{
+    return text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"');
+}
+
+// The reader trims blanks and strips one pair of quotes: a value that either would change is
+// written inside quotes, so that it reads back as it was.
+QString storedForm(const QString& value)
+{
+    if (trimBlanks(value) != value || isQuoted(value))
+        return u'"' + value + u'"';
+    return value;
+}
+
 bool hasLoneSurrogate(const QString& text)
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -165,7 +179,7 @@ std::optional<QString> IniFile::readString(const QString& section, const QString
         else if (inSection && line.kind == Line::Key &&
                  line.name.compare(key, Qt::CaseInsensitive) == 0) {
             QString value = line.value;
-            if (value.size() >= 2 && value.startsWith(u'"') && value.endsWith(u'"'))
+            if (isQuoted(value))
                 value = value.mid(1, value.size() - 2);
             return value;
         }
@@ -182,7 +196,7 @@ bool IniFile::writeString(const QString& section, const QString& key, const QStr
         return false;
     // A value may hold a file name's raw bytes (U+DC80..U+DCFF), nothing else unpaired.
     QByteArray valueBytes;
-    if (!PathRules::encodePath(value, valueBytes))
+    if (!PathRules::encodePath(storedForm(value), valueBytes))
         return false;
 
     const QFileInfo info(m_path);

@@ -19,8 +19,9 @@ public:
     std::optional<QString> readString(const QString& section, const QString& key) const;
 
     // Replaces the key's value, or adds the key at the end of its section (the section at the end
-    // of the file). The file is replaced atomically. False when the file or its folder cannot be
-    // written, and for names or values that would break the line structure.
+    // of the file). A value with surrounding blanks or quotes is stored inside one more pair of
+    // quotes, so that it reads back exactly. The file is replaced atomically. False when the file
+    // or its folder cannot be written, and for names or values that would break the line structure.
     bool writeString(const QString& section, const QString& key, const QString& value) const;
 
     // True when a file or folder at that path may be written (the read-only bits count, for root

@@ -3,6 +3,7 @@
 #include "app/EConvertError.h"
 #include "app/EIniFileException.h"
 #include "settings/IniFile.h"
+#include "widgets/PathRules.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -194,7 +195,8 @@ void IniWriteString(const QString& section, const QString& key, const QString& v
         QDir().mkpath(QFileInfo(path).absolutePath());
     const IniFile file(path);
     if (!file.writeString(section, key, value))
-        throw EIniFileException(QStringLiteral("Impossible d'écrire dans %1").arg(path));
+        throw EIniFileException(
+            QStringLiteral("Impossible d'écrire dans %1").arg(PathRules::shownName(path)));
 }
 
 int IniReadInteger(const QString& section, const QString& key, int defaultValue,

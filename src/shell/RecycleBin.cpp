@@ -92,7 +92,7 @@ QString cannotCreateTrash(int err)
 
 QString shown(const QByteArray& path)
 {
-    return PathRules::decodeName(path);
+    return PathRules::shownName(PathRules::decodeName(path));
 }
 
 QByteArray joined(const QByteArray& folder, const QByteArray& name)

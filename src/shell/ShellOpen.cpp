@@ -125,7 +125,7 @@ void openUrl(const QByteArray& url, const std::function<void(bool)>& done)
 
 void warnUnopened(const QString& folder)
 {
-    QString shownFolder = folder;
+    QString shownFolder = PathRules::shownName(folder);
     shownFolder.replace(QLatin1Char('&'), QStringLiteral("&&"));
     ShowMessageDialog(QStringLiteral("Impossible d'ouvrir le dossier \"%1\".\r\n"
                                      "Vous pouvez l'ouvrir vous-même dans votre gestionnaire de "

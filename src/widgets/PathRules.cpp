@@ -75,6 +75,19 @@ QByteArray PathRules::localPath(const QString& path)
     return bytes;
 }
 
+QString PathRules::shownName(const QString& name)
+{
+    QString shown = name;
+    for (QChar& c : shown) {
+        const char16_t code = c.unicode();
+        if (code < 0x20)
+            c = QChar(char16_t(0x2400 + code));
+        else if (code == 0x7F)
+            c = QChar(char16_t(0x2421));
+    }
+    return shown;
+}
+
 bool PathRules::isRegularFile(const QString& path)
 {
     const QByteArray local = localPath(path);

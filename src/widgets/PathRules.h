@@ -25,6 +25,11 @@ public:
     // path reaches a file).
     static QByteArray localPath(const QString& path);
 
+    // A name or path as messages and captions show it: each control character (U+0000..U+001F,
+    // U+007F) becomes its visible symbol (U+2400 + c, U+2421 for DEL), so that a name can neither
+    // break nor forge a line of the text around it. For display only.
+    static QString shownName(const QString& name);
+
     // Whether the path names a regular file, links followed; never opens it.
     static bool isRegularFile(const QString& path);
     // The path with every link resolved, empty when it cannot be resolved.

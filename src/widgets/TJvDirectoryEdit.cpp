@@ -2,6 +2,8 @@
 
 #include "app/Exception.h"
 #include "dialogs/ErrorReport.h"
+#include "dialogs/MessageDialogs.h"
+#include "widgets/PathRules.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -136,6 +138,23 @@ void TJvDirectoryEdit::setTextReporting(const QString& text)
     }
 }
 
+// The field cuts a text at its first line break, which for a chosen folder would silently name
+// another one: such a folder is refused whole instead.
+bool TJvDirectoryEdit::refuseUnshowable(const QString& folder)
+{
+    if (!folder.contains(QLatin1Char('\n')) && !folder.contains(QLatin1Char('\r')))
+        return false;
+    QString shown = PathRules::shownName(folder);
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    ShowMessageDialog(QStringLiteral("Le dossier \"%1\" ne peut pas être affiché dans le champ "
+                                     "Dossier : son nom contient un saut de ligne.\r\n"
+                                     "Le dossier n'est pas changé. Renommez ce dossier ou "
+                                     "choisissez-en un autre.")
+                          .arg(shown),
+                      mtWarning, buttonBit(mbOK), 0, -1, -1, QString());
+    return true;
+}
+
 void TJvDirectoryEdit::setFolderPicker(FolderPicker picker)
 {
     pickerOverride() = std::move(picker);
@@ -168,7 +187,7 @@ void TJvDirectoryEdit::chooseFolder()
 
     if (isEnabled() && isVisible() && focusPolicy() != Qt::NoFocus)
         setFocus(Qt::OtherFocusReason);
-    if (!chosen)
+    if (!chosen || refuseUnshowable(*chosen))
         return;
 
     if (hasSelectedText()) {
@@ -267,13 +286,17 @@ void TJvDirectoryEdit::dropEvent(QDropEvent* event)
         event->ignore();
         return;
     }
-    event->acceptProposedAction();
     const QString path = dropped->left(DroppedPathRoom);
     const QFileInfo info(path);
     QString folder = info.exists() && !info.isDir() ? info.absolutePath() : path;
     // "/" stays whole: an empty folder would be ignored by the lists.
     if (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
         folder.chop(1);
+    if (refuseUnshowable(folder)) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
     QString next = folder;
     if (m_multipleDirs && !text().isEmpty())
         next = text() + QLatin1Char(';') + folder;

@@ -60,6 +60,9 @@ protected:
 private:
     void textWasChanged();
     void setTextReporting(const QString& text);
+    // True, after telling the user, for a chosen or dropped folder that this one-line field
+    // cannot show whole.
+    static bool refuseUnshowable(const QString& folder);
     void placeButton();
     static std::optional<QString> droppedPath(const QMimeData* data);
 

@@ -188,6 +188,12 @@ void TJvFileListBox::setDirectory(const QString& directory)
     reRead();
 }
 
+void TJvFileListBox::clearDirectory()
+{
+    m_directory.clear();
+    reRead();
+}
+
 void TJvFileListBox::setMask(const QString& mask)
 {
     if (mask == m_mask)

@@ -23,6 +23,8 @@ public:
     // "" does nothing. Another folder re-reads twice, the folder already listed once; a folder
     // that cannot be entered raises EInOutError and leaves everything as it was.
     void setDirectory(const QString& directory);
+    // Names no folder and lists nothing until a folder is set; then OnChange.
+    void clearDirectory();
     QString mask() const { return m_mask; }
     void setMask(const QString& mask);
     // Re-reads the folder with the current mask, then OnChange.

@@ -36,7 +36,7 @@ QByteArray utf16(const QString& text, bool bigEndian)
 const QString kFrench = QStringLiteral("L'œuvre coûte 5 € à Noël,\ndéjà payé.\r\nÇa suffit !");
 const QByteArray kUtf8Mark = bytes({0xEF, 0xBB, 0xBF});
 
-enum class Fixture { Missing, Folder, Fifo, TwoGiB, NameWithNul, UnencodableName };
+enum class Fixture { Missing, Folder, Fifo, TwoGiB, NameWithNul, UnencodableName, NameWithBreaks };
 
 } // namespace
 
@@ -256,6 +256,8 @@ private slots:
         QTest::newRow("name the file system cannot encode")
             << Fixture::UnencodableName
             << "Le nom du fichier ne peut pas être codé pour le système.";
+        QTest::newRow("name with line breaks cannot forge lines of the message")
+            << Fixture::NameWithBreaks << "Le fichier ou le dossier n'existe pas.";
     }
 
     void refused()
@@ -294,13 +296,23 @@ private slots:
             file.write("other file");
             break;
         }
+        case Fixture::NameWithBreaks:
+            path = folder + QStringLiteral("/a\r\nb\x7F.txt");
+            break;
         }
+        // Dialogs show a name's control characters as their visible symbols.
+        QString shown = path;
+        shown.replace(QChar(0), QChar(0x2400))
+            .replace(QLatin1Char('\r'), QChar(0x240D))
+            .replace(QLatin1Char('\n'), QChar(0x240A))
+            .replace(QChar(0x7F), QChar(0x2421));
         try {
             ReadFileBytes(path);
             QFAIL("the file was read");
         } catch (const EFOpenError& error) {
-            QCOMPARE(error.message(),
-                     QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2").arg(path, reason));
+            QCOMPARE(
+                error.message(),
+                QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2").arg(shown, reason));
         }
     }
 

@@ -143,6 +143,34 @@ void tst_IniFile::write_data()
     QTest::newRow("value written as UTF-8")
         << QByteArray() << "S"
         << "k" << QString::fromUtf8("/home/l\xC3\xA9o") << QByteArray("[S]\nk=/home/l\xC3\xA9o\n");
+    // The reader trims blanks and one pair of quotes: such values must still read back exactly.
+    QTest::newRow("folder ending with a space is quoted")
+        << QByteArray() << "S"
+        << "k"
+        << "/mail/Archives " << QByteArray("[S]\nk=\"/mail/Archives \"\n");
+    QTest::newRow("folder starting with a space is quoted")
+        << QByteArray() << "S"
+        << "k"
+        << " mail" << QByteArray("[S]\nk=\" mail\"\n");
+    QTest::newRow("trailing tab is quoted") << QByteArray() << "S"
+                                            << "k"
+                                            << "a\t" << QByteArray("[S]\nk=\"a\t\"\n");
+    QTest::newRow("blanks alone are quoted") << QByteArray() << "S"
+                                             << "k"
+                                             << "  " << QByteArray("[S]\nk=\"  \"\n");
+    QTest::newRow("quoted value is quoted again") << QByteArray("[S]\nk=1\n") << "S"
+                                                  << "k"
+                                                  << "\"x\"" << QByteArray("[S]\nk=\"\"x\"\"\n");
+    QTest::newRow("two quotes alone are quoted") << QByteArray() << "S"
+                                                 << "k"
+                                                 << "\"\"" << QByteArray("[S]\nk=\"\"\"\"\n");
+    QTest::newRow("quote at one end only is written as it is")
+        << QByteArray() << "S"
+        << "k"
+        << "\"x" << QByteArray("[S]\nk=\"x\n");
+    QTest::newRow("inner blanks need no quotes") << QByteArray() << "S"
+                                                 << "k"
+                                                 << "a b" << QByteArray("[S]\nk=a b\n");
 }
 
 void tst_IniFile::write()

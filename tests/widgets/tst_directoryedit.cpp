@@ -31,12 +31,15 @@ private slots:
     void handlerErrorDoesNotStopTheChoice();
     void drop_data();
     void drop();
+    void folderWithLineBreakRefused_data();
+    void folderWithLineBreakRefused();
     void readOnlyButCopyable();
     void buttonInsideTheRightEnd();
 
 private:
     QToolButton* button() const { return m_edit->findChild<QToolButton*>(); }
     void answerPicker(std::optional<QString> answer);
+    void dropPath(const QString& path);
 
     QWidget* m_window = nullptr;
     TJvDirectoryEdit* m_edit = nullptr;
@@ -270,6 +273,63 @@ void tst_DirectoryEdit::drop()
     QCOMPARE(m_notified, expected == "/start" ? QStringList() : QStringList{expected});
     QCOMPARE(enter.isAccepted(), expected != "/start");
     QVERIFY(m_other->hasFocus());
+}
+
+void tst_DirectoryEdit::dropPath(const QString& path)
+{
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    const QPointF at(10, 5);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_edit, &enter);
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_edit, &dropped);
+}
+
+// Cut at its line break, a chosen folder's name would silently become another folder ("A").
+void tst_DirectoryEdit::folderWithLineBreakRefused_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("LF through the picker") << "A\nB"
+                                           << "A\u240AB" << false;
+    QTest::newRow("CR through the picker") << "A\rB"
+                                           << "A\u240DB" << false;
+    QTest::newRow("CR LF through the picker") << "A\r\n"
+                                              << "A\u240D\u240A" << false;
+    QTest::newRow("LF dropped") << "A\nB"
+                                << "A\u240AB" << true;
+    QTest::newRow("CR dropped") << "A\rB"
+                                << "A\u240DB" << true;
+}
+
+void tst_DirectoryEdit::folderWithLineBreakRefused()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
+    QFETCH(bool, dropped);
+    QVERIFY(QDir(m_folder->path()).mkdir(name));
+    const QString b = m_folder->filePath("B");
+    m_edit->setDirectory(b);
+    m_notified.clear();
+    DialogAnswerer answerer;
+    answerer.press(Qt::Key_Return);
+    if (dropped) {
+        dropPath(m_folder->filePath(name));
+    } else {
+        answerPicker(m_folder->filePath(name));
+        QTest::mouseClick(button(), Qt::LeftButton);
+    }
+    QCOMPARE(answerer.pending(), 0);
+    QCOMPARE(answerer.texts(),
+             QStringList{"Le dossier \"" + m_folder->filePath(shown) +
+                         "\" ne peut pas être affiché dans le champ Dossier : son nom contient un "
+                         "saut de ligne.\r\nLe dossier n'est pas changé. Renommez ce dossier ou "
+                         "choisissez-en un autre."});
+    QCOMPARE(m_edit->directory(), b);
+    QCOMPARE(m_notified, QStringList());
+    QCOMPARE(m_edit->initialDir(), QString());
 }
 
 void tst_DirectoryEdit::readOnlyButCopyable()

@@ -29,6 +29,8 @@ private slots:
     void resolveFolder();
     void fullNameHasOneSlash_data();
     void fullNameHasOneSlash();
+    void shownName_data();
+    void shownName();
 };
 
 void tst_FileListRules::splitMask_data()
@@ -231,6 +233,32 @@ void tst_FileListRules::fullNameHasOneSlash()
     QFETCH(QString, folder);
     QFETCH(QString, fullName);
     QCOMPARE(PathRules::fullName(folder, QStringLiteral("a.eml")), fullName);
+}
+
+void tst_FileListRules::shownName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain name unchanged") << "a b.eml"
+                                          << "a b.eml";
+    QTest::newRow("line breaks become their symbols") << "a\r\nb"
+                                                      << "a\u240D\u240Ab";
+    QTest::newRow("NUL") << QString(QChar(0)) << "\u2400";
+    QTest::newRow("tab and escape") << "\t\x1B"
+                                    << "\u2409\u241B";
+    QTest::newRow("last C0 control") << "\x1F"
+                                     << "\u241F";
+    QTest::newRow("DEL") << "x\x7F"
+                         << "x\u2421";
+    QTest::newRow("C1 controls and symbols kept") << "\u0085\u240A"
+                                                  << "\u0085\u240A";
+}
+
+void tst_FileListRules::shownName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
+    QCOMPARE(PathRules::shownName(name), shown);
 }
 
 int main(int argc, char** argv)
