@@ -327,7 +327,7 @@ void ScanRun::COMPARERExecute()
             if (m_mainListChanged)
                 break;
 
-            m_caption = m_names[i];
+            m_caption = PathRules::shownName(m_names[i]);
             // A reference whose file is gone, or could not be read, gets no pass.
             if (m_haveReference && !m_visits.isEmpty()) {
                 const bool goOn = m_form.chk_AUTO()->isChecked() ? AutomaticPass() : ManualPass();
@@ -534,10 +534,10 @@ bool ScanRun::moveToTrash(int index)
         m_haveReference = false;
         return false;
     }
-<<<<<<< HEAD
+    const QString shownReference = PathRules::shownName(m_referencePath);
     const QString changedText =
         QStringLiteral("Son texte, ou celui de \"%1\", a changé depuis la comparaison.")
-            .arg(m_referencePath);
+            .arg(shownReference);
     try {
         if (ScanFolder::sameFile(candidate.stamp(), reference.stamp())) {
             warnNotMoved(path,
@@ -546,14 +546,14 @@ bool ScanRun::moveToTrash(int index)
         }
         if (referenceChanged(reference)) {
             warnNotMoved(path, QStringLiteral("Le texte de \"%1\" a changé depuis la comparaison.")
-                                   .arg(m_referencePath));
+                                   .arg(shownReference));
             m_haveReference = false;
             return false;
         }
         if (reference.isLink() && !candidate.isLink()) {
             warnNotMoved(path, QStringLiteral("\"%1\" est maintenant un lien symbolique : le "
                                               "fichier lui-même reste.")
-                                   .arg(m_referencePath));
+                                   .arg(shownReference));
             return false;
         }
         if (!DescriptorTextsEqual(reference.fd(), m_referencePath, candidate.fd(), path)) {
@@ -562,22 +562,6 @@ bool ScanRun::moveToTrash(int index)
         }
     } catch (const Exception& e) {
         warnNotMoved(path, e.message());
-=======
-    if (!TextsEqual(referenceNow, m_referenceText)) {
-        warnNotMoved(path, QStringLiteral("Le texte de \"%1\" a changé depuis la comparaison.")
-                               .arg(PathRules::shownName(m_referencePath)));
-        m_haveReference = false;
-        return false;
-    }
-    if (!TextsEqual(referenceNow, now)) {
-        warnNotMoved(path, QStringLiteral("Son texte, ou celui de \"%1\", a changé depuis la "
-                                          "comparaison.")
-                               .arg(PathRules::shownName(m_referencePath)));
-        return false;
-    }
-    if (isReference(path)) {
-        warnNotMoved(path, QStringLiteral("C'est maintenant le fichier de référence lui-même."));
->>>>>>> ui
         return false;
     }
 
@@ -589,7 +573,7 @@ bool ScanRun::moveToTrash(int index)
         if (::fstatat(filesFd, trashName.constData(), &moved, AT_SYMLINK_NOFOLLOW) != 0 ||
             bool(S_ISLNK(moved.st_mode)) != candidate.isLink() ||
             !ScanFolder::sameFile(FileStamp::of(moved), expected)) {
-            *why = QStringLiteral("Un autre fichier a pris sa place au moment du déplacement.");
+            *why = QStringLiteral("Il a été remplacé par un autre fichier depuis la comparaison.");
             return false;
         }
         try {
@@ -605,7 +589,7 @@ bool ScanRun::moveToTrash(int index)
         if (!ScanFolder::sameFile(m_folder.stampOf(reference.localName()), reference.stamp())) {
             *why = QStringLiteral("Le fichier de référence \"%1\" a disparu ou changé au moment "
                                   "du déplacement.")
-                       .arg(m_referencePath);
+                       .arg(shownReference);
             return false;
         }
         return true;

@@ -403,6 +403,14 @@ bool putBack(int folderFd, const QByteArray& name, const Trash& trash, const QBy
                             .arg(why, systemText(err), shown(trash.root + "/files/" + trashName)));
 }
 
+// Whether the path, as the user reached the folder, still leads to it.
+bool leadsTo(const QByteArray& folderPath, const struct stat& folder)
+{
+    struct stat reached;
+    return folderPath.startsWith('/') && ::stat(folderPath.constData(), &reached) == 0 &&
+           reached.st_dev == folder.st_dev && reached.st_ino == folder.st_ino;
+}
+
 bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
                  const TrashVerify& verify, QString* reason, QString* trashFolder)
 {
@@ -435,7 +443,9 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
     if (home == Found::Failed)
         return false;
     if (home == Found::Used) {
-        if (!folderPath.startsWith('/') && !realPathOf(folderFd, &folderPath))
+        // A path that no longer leads to this folder (renamed, or swapped for a link since it
+        // was opened) would send a restore elsewhere: the folder's real path stands instead.
+        if (!leadsTo(folderPath, folderStat) && !realPathOf(folderFd, &folderPath))
             return fail(reason, noFolderPath());
         recorded = joined(folderPath, name);
     } else {
@@ -497,6 +507,17 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
                 why = QStringLiteral("Le fichier placé dans la corbeille n'est pas celui qui était "
                                      "attendu.");
             return putBack(folderFd, name, trash, trashName, why, reason);
+        }
+    }
+    // The folder renamed or swapped while the file moved: the record follows the file.
+    QByteArray realFolder;
+    if (home == Found::Used && !leadsTo(folderPath, folderStat) &&
+        realPathOf(folderFd, &realFolder)) {
+        const int again =
+            ::openat(trash.info.fd, infoName.constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+        if (again >= 0) {
+            writeAll(again, infoText(joined(realFolder, name)));
+            ::close(again);
         }
     }
     if (reason)

@@ -71,12 +71,16 @@ QStringList ScanFixture::duplicatesListed() const
     return names;
 }
 
-QString ScanFixture::summary(int files, int duplicates)
+QString ScanFixture::summary(int files, int duplicates, int notMoved)
 {
-    return QStringLiteral("%1 fichiers analysés en 00:00:00\r\n\r\n%2 doublons trouvés et placés "
-                          "dans la corbeille")
-        .arg(files)
-        .arg(duplicates);
+    QString text = QStringLiteral("%1 fichiers analysés en 00:00:00\r\n\r\n%2 doublons trouvés et "
+                                  "placés dans la corbeille")
+                       .arg(files)
+                       .arg(duplicates);
+    if (notMoved > 0)
+        text += QStringLiteral("\r\n%1 doublons n'ont pas pu être placés dans la corbeille")
+                    .arg(notMoved);
+    return text;
 }
 
 QString ScanFixture::question(const QString& reference, const QString& candidate)

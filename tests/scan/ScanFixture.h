@@ -36,7 +36,8 @@ public:
     DialogAnswerer answers;
 
     // Texts of the scan's own dialogs, for exact comparison.
-    static QString summary(int files, int duplicates);
+    // notMoved: duplicates the trash did not take, told on a line of their own.
+    static QString summary(int files, int duplicates, int notMoved = 0);
     static QString question(const QString& reference, const QString& candidate);
     // The elapsed time depends on the machine: compare the rest exactly.
     static QString withoutTime(QString text);

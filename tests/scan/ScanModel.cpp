@@ -220,6 +220,15 @@ QStringList ScanModel::matching(const QStringList& names, const QString& mask) c
     return result;
 }
 
+QStringList ScanModel::mainList() const
+{
+    try {
+        return matching(listing({}), mainMask + QLatin1Char('*'));
+    } catch (const QString&) {
+        return {};
+    }
+}
+
 ScanModel::Trace ScanModel::run() const
 {
     Trace trace;

@@ -40,6 +40,8 @@ public:
         int found = 0;
     };
     Trace run() const;
+    // The main list the scan walks (empty where reading it fails).
+    QStringList mainList() const;
 
     // Comparison key of a file's bytes: decoded, line breaks made CR LF, case folded; a last odd
     // byte of a UTF-16 file is part of the file, kept apart.

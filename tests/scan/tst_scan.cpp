@@ -453,7 +453,7 @@ void TestScan::trashFailureReportedAndFileKept()
     QVERIFY2(fx.answers.texts()[1].contains(fx.folder() + "/v1.txt"),
              qPrintable(fx.answers.texts()[1]));
     QVERIFY(fx.answers.texts()[1].contains(QStringLiteral("corbeille")));
-    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(2, 2));
+    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(2, 2, 2));
 }
 
 void TestScan::textTooLongForPane_data()

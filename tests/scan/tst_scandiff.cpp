@@ -192,14 +192,19 @@ void TestScanDiff::sameAsModel()
         QVERIFY(::link(QFile::encodeName(fx.folder() + "/" + to).constData(),
                        QFile::encodeName(fx.folder() + "/" + name).constData()) == 0);
     }
-    // Now and then a file the loader refuses: 2 GiB, sparse.
+    // Now and then a file the loader refuses: 2 GiB, sparse. Never first in the main list, where
+    // the window would refuse it on showing, before any scan.
     if (random.bounded(3) == 0) {
         const QString name = freshName(kStems[int(random.bounded(qsizetype(kStems.size())))]);
-        const QString path = fx.write(name, QByteArray());
-        if (::truncate(QFile::encodeName(path).constData(), off_t(2) * 1024 * 1024 * 1024) != 0)
-            QSKIP("this file system cannot hold a sparse file of 2 GiB");
         model.files[name] = {QByteArray(), QString(),
                              QStringLiteral("Le fichier fait 2 Go ou plus."), QString()};
+        if (model.mainList().value(0) == name) {
+            model.files.remove(name);
+        } else {
+            const QString path = fx.write(name, QByteArray());
+            if (::truncate(QFile::encodeName(path).constData(), off_t(2) * 1024 * 1024 * 1024) != 0)
+                QSKIP("this file system cannot hold a sparse file of 2 GiB");
+        }
     }
     for (int a = 0; a < 64; ++a) {
         const quint32 roll = random.bounded(20u);

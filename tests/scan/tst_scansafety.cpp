@@ -222,7 +222,7 @@ void TestScanSafety::changeAtTheMomentOfTheMove_data()
     QTest::newRow("the candidate is rewritten in place")
         << "rewritten" << QStringLiteral("a changé depuis la comparaison.");
     QTest::newRow("the candidate is replaced by another file")
-        << "replaced" << QStringLiteral("Un autre fichier a pris sa place");
+        << "replaced" << QStringLiteral("remplacé");
     QTest::newRow("the reference becomes a link to the candidate")
         << "reference link" << QStringLiteral("Le fichier de référence");
     QTest::newRow("the reference is removed")
@@ -352,10 +352,7 @@ void TestScanSafety::unwritableTrash()
     for (int i = 1; i <= warnings; ++i)
         QVERIFY2(texts[i].startsWith("Impossible de placer le fichier"), qPrintable(texts[i]));
     QCOMPARE(fx.answers.buttons()[1], (QStringList{"OK", "Annuler"}));
-    QCOMPARE(ScanFixture::withoutTime(texts.last()),
-             ScanFixture::summary(4, found) +
-                 QStringLiteral("\r\n%1 doublons n'ont pas pu être placés dans la corbeille")
-                     .arg(warnings));
+    QCOMPARE(ScanFixture::withoutTime(texts.last()), ScanFixture::summary(4, found, warnings));
     QCOMPARE(form.DuplicateCount, found);
     QCOMPARE(fx.filesInFolder(), (QStringList{"x1.txt", "x2.txt", "y1.txt", "y2.txt"}));
     QCOMPARE(fx.duplicatesListed(), QStringList());
