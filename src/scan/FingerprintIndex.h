@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/ReadOnlyFile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
@@ -9,6 +11,8 @@
 
 #include <exception>
 #include <functional>
+
+class ComparisonStream;
 
 // What identifies one version of a file: a changed stamp means the content may have changed.
 struct FileStamp {
@@ -39,6 +43,8 @@ struct Fingerprint {
     // Of a file's bytes: the same as of(ComparisonForm(FileText(bytes))). textLength, when
     // given, receives the length of FileText(bytes), what a text pane would hold.
     static Fingerprint ofFile(QByteArrayView bytes, qint64* textLength = nullptr);
+    // Of what the stream gives from where it stands; textLength as for ofFile.
+    static Fingerprint ofStream(ComparisonStream& stream, qint64* textLength = nullptr);
 };
 
 size_t qHash(const Fingerprint& print, size_t seed = 0) noexcept;
@@ -50,13 +56,15 @@ public:
     struct Entry {
         FileStamp stamp;
         Fingerprint print;
-        // Characters of the file's text as a pane holds it.
+        // Characters of the file's text as a pane holds it. When the file's size alone shows
+        // that it holds more than a pane accepts, the file is not read: this is that lower
+        // bound and print is left unset.
         qint64 textLength = 0;
         // What reading the file raised; it is raised again where the file would be loaded.
         std::exception_ptr error;
     };
-    // Returns a file's whole content or raises as ReadFileBytes does.
-    using Reader = std::function<QByteArray(const QString& path)>;
+    // Opens a file to be read or raises as ReadFileBytes does.
+    using Reader = std::function<ReadOnlyFile(const QString& path)>;
 
     FingerprintIndex();
     // Tests count reads through this.
