@@ -3,6 +3,9 @@
 #include "app/EInOutError.h"
 #include "scan/TextCodec.h"
 
+#include <unicode/stringoptions.h>
+#include <unicode/ustring.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -247,8 +250,90 @@ void ComparisonStream::fold(QStringView text)
         m_out += text;
 }
 
+// Appends the full case folding of a run of code points to out, which has room for three units
+// per unit of the run; returns the units written.
+qsizetype ComparisonStream::foldRun(const char16_t* run, qsizetype length, char16_t* out)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t written = u_strFoldCase(reinterpret_cast<UChar*>(out), int32_t(3 * length),
+                                          reinterpret_cast<const UChar*>(run), int32_t(length),
+                                          U_FOLD_CASE_DEFAULT, &status);
+    if (U_SUCCESS(status))
+        return written;
+    // Never expected for valid arguments; keep the run as it is, as FoldCase does.
+    std::memcpy(out, run, size_t(length) * sizeof(char16_t));
+    return length;
+}
+
+// Line breaks and folding in one pass, for the usual case that is not Turkic. Every rule but the
+// Turkic one leaves ASCII but A to Z alone, so only the runs of other units go through ICU.
+void ComparisonStream::produceFolded(QStringView units)
+{
+    const auto* in = reinterpret_cast<const char16_t*>(units.utf16());
+    const qsizetype size = units.size();
+    m_normalized.resize(3 * (size + 2));
+    auto* out = reinterpret_cast<char16_t*>(m_normalized.data());
+    qsizetype n = 0;
+    qsizetype added = 0;
+    qsizetype i = 0;
+    if (m_pendingHigh) {
+        const char16_t pair[2] = {m_pendingHigh, size > 0 ? in[0] : char16_t(0)};
+        m_pendingHigh = 0;
+        const bool paired = size > 0 && QChar::isLowSurrogate(in[0]);
+        n += foldRun(pair, paired ? 2 : 1, out);
+        if (paired) {
+            ++i;
+            ++added;
+        }
+        m_afterCr = false;
+    }
+    while (i < size) {
+        const char16_t c = in[i];
+        if (c < 0x80) {
+            if (c == u'\r') {
+                out[n++] = u'\r';
+                out[n++] = u'\n';
+                added += 2;
+                m_afterCr = true;
+            } else if (c == u'\n') {
+                if (!m_afterCr) {
+                    out[n++] = u'\r';
+                    out[n++] = u'\n';
+                    added += 2;
+                }
+                m_afterCr = false;
+            } else {
+                out[n++] = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+                ++added;
+                m_afterCr = false;
+            }
+            ++i;
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < size && in[end] >= 0x80)
+            ++end;
+        added += end - i;
+        m_afterCr = false;
+        qsizetype foldEnd = end;
+        // Folding goes by whole code points.
+        if (end == size && QChar::isHighSurrogate(in[end - 1]))
+            m_pendingHigh = in[--foldEnd];
+        if (foldEnd > i)
+            n += foldRun(in + i, foldEnd - i, out + n);
+        i = end;
+    }
+    m_textLength += added;
+    m_out.resize(0);
+    m_out.append(QStringView(out, n));
+}
+
 void ComparisonStream::produce(QStringView units)
 {
+    if (m_foldCase && !m_turkic) {
+        produceFolded(units);
+        return;
+    }
     m_normalized.resize(2 * units.size() + 1);
     auto* out = reinterpret_cast<char16_t*>(m_normalized.data());
     qsizetype n = 0;

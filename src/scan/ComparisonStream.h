@@ -48,6 +48,8 @@ private:
     bool bodyIsUtf8();
     void decodeNextChunk();
     void keepTail(const char* begin, qsizetype available, qsizetype tail);
+    static qsizetype foldRun(const char16_t* run, qsizetype length, char16_t* out);
+    void produceFolded(QStringView units);
     void produce(QStringView units);
     void finish();
     void fold(QStringView text);
