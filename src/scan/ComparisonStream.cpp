@@ -142,8 +142,18 @@ bool ComparisonStream::bodyIsUtf8()
         offset += got;
         const bool end = got < want;
         if (first && end) {
-            m_bodyHeld = true;
-            m_heldSize = got;
+            // Read in one chunk: checked and decoded at once, and never read again.
+            const qsizetype units = DecodeUtf8Into(QByteArrayView(chunk, got),
+                                                   reinterpret_cast<char16_t*>(m_units.data()));
+            if (units < 0) {
+                m_bodyHeld = true;
+                m_heldSize = got;
+                return false;
+            }
+            m_unitCount = units;
+            m_bodyDone = true;
+            m_bodyEnd = offset;
+            return true;
         }
         const char* begin = chunk - m_carry;
         const qsizetype available = m_carry + got;
@@ -324,8 +334,7 @@ void ComparisonStream::produceFolded(QStringView units)
         i = end;
     }
     m_textLength += added;
-    m_out.resize(0);
-    m_out.append(QStringView(out, n));
+    m_piece = QStringView(out, n);
 }
 
 void ComparisonStream::produce(QStringView units)
@@ -366,6 +375,7 @@ void ComparisonStream::produce(QStringView units)
         m_pendingHigh = out[--n];
     m_out.resize(0);
     fold(QStringView(out, n));
+    m_piece = m_out;
 }
 
 void ComparisonStream::finish()
@@ -381,6 +391,7 @@ void ComparisonStream::finish()
         m_textLength += mark.size();
         fold(mark);
     }
+    m_piece = m_out;
     m_ended = true;
 }
 
@@ -398,8 +409,8 @@ QStringView ComparisonStream::next()
         } else {
             finish();
         }
-        if (!m_out.isEmpty())
-            return m_out;
+        if (!m_piece.isEmpty())
+            return m_piece;
     }
     return {};
 }

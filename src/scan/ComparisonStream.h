@@ -90,5 +90,7 @@ private:
     // A high surrogate that ended the last piece, kept to be folded with its low half.
     char16_t m_pendingHigh = 0;
     QString m_out;
+    // The piece next() gives: in m_out, or in m_normalized where folding wrote there.
+    QStringView m_piece;
     qint64 m_textLength = 0;
 };
