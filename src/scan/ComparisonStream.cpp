@@ -313,9 +313,32 @@ void ComparisonStream::produceFolded(QStringView units)
                 }
                 m_afterCr = false;
             } else {
-                out[n++] = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-                ++added;
+                // Eight at a time while all are ASCII other than a line break: the loops
+                // vectorise.
+                qsizetype end = i;
+                while (end + 8 <= size) {
+                    bool plain = true;
+                    for (int k = 0; k < 8; ++k) {
+                        const char16_t a = in[end + k];
+                        plain &= (a < 0x80) & (a != u'\r') & (a != u'\n');
+                    }
+                    if (!plain)
+                        break;
+                    for (int k = 0; k < 8; ++k) {
+                        const char16_t a = in[end + k];
+                        out[n + k] = char16_t(a + (char16_t(a - u'A') < 26 ? 32 : 0));
+                    }
+                    n += 8;
+                    end += 8;
+                }
+                if (end == i) {
+                    out[n++] = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+                    ++end;
+                }
+                added += end - i;
                 m_afterCr = false;
+                i = end;
+                continue;
             }
             ++i;
             continue;
