@@ -1,6 +1,7 @@
 #include "scan/DescriptorText.h"
 
 #include "app/EOutOfMemory.h"
+#include "scan/ComparisonStream.h"
 #include "scan/TextCodec.h"
 
 #include <new>
@@ -21,9 +22,13 @@ QByteArray readFromStart(int fd, const QString& path)
 
 bool DescriptorTextsEqual(int fdA, const QString& pathA, int fdB, const QString& pathB)
 {
-    const QString a = LoadTextDescriptor(fdA, pathA);
-    const QString b = LoadTextDescriptor(fdB, pathB);
-    return TextsEqual(a, b);
+    try {
+        ComparisonStream a(fdA, pathA);
+        ComparisonStream b(fdB, pathB);
+        return ComparisonStream::sameForm(a, b);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+    }
 }
 
 QString LoadTextDescriptor(int fd, const QString& path)
@@ -38,10 +43,6 @@ QString LoadTextDescriptor(int fd, const QString& path)
 
 Fingerprint DescriptorFingerprint(int fd, const QString& path)
 {
-    const QByteArray bytes = readFromStart(fd, path);
-    try {
-        return Fingerprint::ofFile(bytes);
-    } catch (const std::bad_alloc&) {
-        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
-    }
+    ComparisonStream stream(fd, path);
+    return Fingerprint::ofStream(stream);
 }

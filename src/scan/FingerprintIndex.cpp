@@ -1,6 +1,7 @@
 #include "scan/FingerprintIndex.h"
 
 #include "app/EOutOfMemory.h"
+#include "scan/ComparisonStream.h"
 #include "scan/TextCodec.h"
 #include "widgets/PathRules.h"
 
@@ -47,22 +48,55 @@ Fingerprint Fingerprint::of(const QString& comparisonForm)
     return Fingerprint{comparisonForm.size(), hash.low64, hash.high64};
 }
 
+namespace {
+
+class StreamingHash {
+public:
+    StreamingHash() : m_state(XXH3_createState())
+    {
+        if (!m_state)
+            throw std::bad_alloc();
+        XXH3_128bits_reset(m_state);
+    }
+    ~StreamingHash() { XXH3_freeState(m_state); }
+    StreamingHash(const StreamingHash&) = delete;
+    StreamingHash& operator=(const StreamingHash&) = delete;
+
+    void add(QStringView piece)
+    {
+        XXH3_128bits_update(m_state, piece.utf16(), size_t(piece.size()) * sizeof(char16_t));
+        m_length += piece.size();
+    }
+    Fingerprint print() const
+    {
+        const XXH128_hash_t hash = XXH3_128bits_digest(m_state);
+        return Fingerprint{m_length, hash.low64, hash.high64};
+    }
+
+private:
+    XXH3_state_t* m_state;
+    qint64 m_length = 0;
+};
+
+} // namespace
+
 Fingerprint Fingerprint::ofFile(QByteArrayView bytes, qint64* textLength)
 {
-    XXH3_state_t* state = XXH3_createState();
-    if (!state)
-        throw std::bad_alloc();
-    XXH3_128bits_reset(state);
-    qint64 length = 0;
-    const qsizetype text = StreamComparisonForm(bytes, [&](QStringView piece) {
-        XXH3_128bits_update(state, piece.utf16(), size_t(piece.size()) * sizeof(char16_t));
-        length += piece.size();
-    });
+    StreamingHash hash;
+    const qsizetype text = StreamComparisonForm(bytes, [&](QStringView piece) { hash.add(piece); });
     if (textLength)
         *textLength = text;
-    const XXH128_hash_t hash = XXH3_128bits_digest(state);
-    XXH3_freeState(state);
-    return Fingerprint{length, hash.low64, hash.high64};
+    return hash.print();
+}
+
+Fingerprint Fingerprint::ofStream(ComparisonStream& stream, qint64* textLength)
+{
+    StreamingHash hash;
+    for (QStringView piece = stream.next(); !piece.isEmpty(); piece = stream.next())
+        hash.add(piece);
+    if (textLength)
+        *textLength = stream.textLength();
+    return hash.print();
 }
 
 size_t qHash(const Fingerprint& print, size_t seed) noexcept
@@ -70,9 +104,37 @@ size_t qHash(const Fingerprint& print, size_t seed) noexcept
     return size_t(print.low) ^ seed;
 }
 
-FingerprintIndex::FingerprintIndex()
-    : m_reader([](const QString& path) { return ReadFileBytes(path); })
+FingerprintIndex::FingerprintIndex() = default;
+
+void FingerprintIndex::setFolder(int folderFd, const QString& folderPath)
 {
+    m_folderFd = folderFd;
+    m_folderPrefix = folderPath == QLatin1String("/") ? folderPath : folderPath + QLatin1Char('/');
+}
+
+QByteArray FingerprintIndex::nameInFolder(const QString& path) const
+{
+    QByteArray name;
+    if (m_folderFd < 0 || !path.startsWith(m_folderPrefix) ||
+        !PathRules::encodePath(path.mid(m_folderPrefix.size()), name) || name.contains('/'))
+        return QByteArray();
+    return name;
+}
+
+FileStamp FingerprintIndex::stampOf(const QString& path) const
+{
+    const QByteArray name = nameInFolder(path);
+    if (name.isEmpty())
+        return FileStamp::of(path);
+    struct stat info;
+    return ::fstatat(m_folderFd, name.constData(), &info, 0) == 0 ? FileStamp::of(info)
+                                                                   : FileStamp();
+}
+
+ReadOnlyFile FingerprintIndex::open(const QString& path) const
+{
+    const QByteArray name = nameInFolder(path);
+    return name.isEmpty() ? ReadOnlyFile::open(path) : ReadOnlyFile::openAt(m_folderFd, name, path);
 }
 
 FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const FileStamp& stamp) const
@@ -80,8 +142,15 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
     Entry entry;
     entry.stamp = stamp;
     try {
-        const QByteArray bytes = m_reader(path);
-        entry.print = Fingerprint::ofFile(bytes, &entry.textLength);
+        const ReadOnlyFile file = m_reader ? m_reader(path) : open(path);
+        ComparisonStream stream(file.fd(), path);
+        const qint64 atLeast = stream.textLengthAtLeast();
+        if (atLeast > kTextPaneCapacity) {
+            // Kept apart, as a pane would refuse it, without reading it through.
+            entry.textLength = atLeast;
+            return entry;
+        }
+        entry.print = Fingerprint::ofStream(stream, &entry.textLength);
     } catch (const std::bad_alloc&) {
         entry.error = std::make_exception_ptr(EOutOfMemory(QStringLiteral("Mémoire insuffisante")));
     } catch (...) {
@@ -92,7 +161,7 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
 
 const FingerprintIndex::Entry& FingerprintIndex::update(const QString& path)
 {
-    const FileStamp stamp = FileStamp::of(path);
+    const FileStamp stamp = stampOf(path);
     const auto found = m_entries.constFind(path);
     if (found != m_entries.constEnd() && stamp.isValid() && found->stamp == stamp)
         return *found;
@@ -151,7 +220,7 @@ void FingerprintIndex::refresh(const QStringList& paths, const std::function<boo
                 break;
             Job& job = jobItems[i];
             // Stat first: a change after it shows as a new stamp next time.
-            const FileStamp stamp = FileStamp::of(job.path);
+            const FileStamp stamp = stampOf(job.path);
             if (!(job.hadEntry && stamp.isValid() && stamp == job.known)) {
                 job.result = compute(job.path, stamp);
                 job.done = true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/ReadOnlyFile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QHash>
@@ -10,6 +12,8 @@
 #include <exception>
 #include <sys/stat.h>
 #include <functional>
+
+class ComparisonStream;
 
 // What identifies one version of a file: a changed stamp means the content may have changed.
 struct FileStamp {
@@ -41,6 +45,8 @@ struct Fingerprint {
     // Of a file's bytes: the same as of(ComparisonForm(FileText(bytes))). textLength, when
     // given, receives the length of FileText(bytes), what a text pane would hold.
     static Fingerprint ofFile(QByteArrayView bytes, qint64* textLength = nullptr);
+    // Of what the stream gives from where it stands; textLength as for ofFile.
+    static Fingerprint ofStream(ComparisonStream& stream, qint64* textLength = nullptr);
 };
 
 size_t qHash(const Fingerprint& print, size_t seed = 0) noexcept;
@@ -52,17 +58,23 @@ public:
     struct Entry {
         FileStamp stamp;
         Fingerprint print;
-        // Characters of the file's text as a pane holds it.
+        // Characters of the file's text as a pane holds it. When the file's size alone shows
+        // that it holds more than a pane accepts, the file is not read: this is that lower
+        // bound and print is left unset.
         qint64 textLength = 0;
         // What reading the file raised; it is raised again where the file would be loaded.
         std::exception_ptr error;
     };
-    // Returns a file's whole content or raises as ReadFileBytes does.
-    using Reader = std::function<QByteArray(const QString& path)>;
+    // Opens a file to be read or raises as ReadFileBytes does.
+    using Reader = std::function<ReadOnlyFile(const QString& path)>;
 
     FingerprintIndex();
     // Tests count reads through this.
     void setReader(Reader reader) { m_reader = std::move(reader); }
+    // Files of this open folder (paths folderPath + "/" + name) are then stat'ed and read
+    // through its descriptor, whatever the path has come to lead to; -1 for none. The descriptor
+    // stays the caller's and must stay open while the index uses it.
+    void setFolder(int folderFd, const QString& folderPath);
 
     // Brings the entries of these files up to date, reading only new and changed files, spread
     // over the thread pool. waiting() runs on this thread every few milliseconds until the work
@@ -82,5 +94,12 @@ private:
     Entry compute(const QString& path, const FileStamp& stamp) const;
 
     QHash<QString, Entry> m_entries;
+    FileStamp stampOf(const QString& path) const;
+    ReadOnlyFile open(const QString& path) const;
+    // The name of a path of the open folder, empty when it is not one.
+    QByteArray nameInFolder(const QString& path) const;
+
     Reader m_reader;
+    int m_folderFd = -1;
+    QString m_folderPrefix;
 };

@@ -1,7 +1,7 @@
 #include "scan/ScanFolder.h"
 
-#include "app/EFOpenError.h"
 #include "app/EInOutError.h"
+#include "scan/ReadOnlyFile.h"
 #include "scan/TextCodec.h"
 #include "widgets/PathRules.h"
 
@@ -104,8 +104,7 @@ ScanFolder::File ScanFolder::openFile(const QString& name) const
     // A listed name never holds "/": one that does would reach outside the folder.
     if (!PathRules::encodePath(name, local) || local.isEmpty() || local.contains('/') ||
         local == "." || local == "..")
-        throw EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
-                              .arg(path, EInOutError::systemText(ENOENT)));
+        ThrowFileOpenError(path, EInOutError::systemText(ENOENT));
     File file;
     struct stat own;
     if (::fstatat(m_fd, local.constData(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -114,7 +113,7 @@ ScanFolder::File ScanFolder::openFile(const QString& name) const
         file.m_linkStamp = FileStamp::of(own);
     }
     struct stat info;
-    file.m_fd = OpenRegularFileAt(m_fd, local, path, &info);
+    file.m_fd = ReadOnlyFile::openAt(m_fd, local, path, &info).release();
     file.m_stamp = FileStamp::of(info);
     file.m_name = name;
     file.m_localName = local;

@@ -274,6 +274,7 @@ void ScanRun::COMPARERExecute()
             }
             m_haveReference = false;
             m_referenceFile.close();
+            m_index.setFolder(-1, QString());
             m_folder.close();
             m_referenceText.clear();
             m_candidateText.clear();
@@ -293,6 +294,7 @@ void ScanRun::COMPARERExecute()
                               QString());
             return;
         }
+        m_index.setFolder(m_folder.fd(), m_folder.path());
         // Every file is fingerprinted before the first reference; unchanged files were already.
         m_listing.read(m_folder.fd(), m_folder.path(), candidates->fileType());
         m_index.refresh(m_listing.paths(), [this] {

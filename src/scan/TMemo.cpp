@@ -66,7 +66,7 @@ QString TMemo::text() const
 void TMemo::setText(const QString& text)
 {
     if (text.size() > m_capacity)
-        throw EInvalidOperation(QStringLiteral("Le texte dépasse la capacité du mémo"));
+        refuseText();
     try {
         const QString shown = shownText(text);
         m_handing = true;
@@ -84,10 +84,18 @@ void TMemo::setText(const QString& text)
 void TMemo::LoadFromFile(const QString& fileName)
 {
     const RedrawSuspended suspended(this);
-    const QString loaded = LoadTextFile(fileName);
+    // A text the pane would refuse is never held whole.
+    QString loaded;
+    if (!LoadTextFileWithin(fileName, m_capacity, loaded))
+        refuseText();
     if (loaded == m_text)
         return;
     setText(loaded);
+}
+
+void TMemo::refuseText()
+{
+    throw EInvalidOperation(QStringLiteral("Le texte dépasse la capacité du mémo"));
 }
 
 QString TMemo::shownText(QStringView text)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scan/TextCodec.h"
+
 #include <QPlainTextEdit>
 #include <QString>
 #include <QStringView>
@@ -11,7 +13,7 @@ class TMemo : public QPlainTextEdit {
     Q_OBJECT
 public:
     // Characters a pane accepts; a longer text is refused with EInvalidOperation.
-    static constexpr qsizetype kMemoCapacity = qsizetype(64) * 1024 * 1024;
+    static constexpr qsizetype kMemoCapacity = kTextPaneCapacity;
 
     explicit TMemo(QWidget* parent = nullptr);
 
@@ -31,6 +33,7 @@ public:
     int textSetCount() const { return m_textSetCount; }
 
 private:
+    [[noreturn]] static void refuseText();
     static QString shownText(QStringView text);
     qsizetype trueOffset(qsizetype shownOffset, qsizetype fromShown, qsizetype fromTrue) const;
     void takeUserEdit();

@@ -3,6 +3,8 @@
 #include "app/EFOpenError.h"
 #include "app/EInOutError.h"
 #include "app/EOutOfMemory.h"
+#include "scan/ComparisonStream.h"
+#include "scan/ReadOnlyFile.h"
 #include "widgets/PathRules.h"
 
 #include <QFile>
@@ -17,12 +19,8 @@
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
 
 namespace {
-
-// The loader counts bytes in a signed 32-bit number.
-constexpr qint64 kFileSizeLimit = qint64(1) << 31;
 
 // Windows-1252; the five bytes it leaves undefined map to the C1 control of the same value.
 constexpr char16_t kWindows1252High[32] = {
@@ -50,55 +48,17 @@ bool isContinuation(unsigned char byte)
     return (byte & 0xC0) == 0x80;
 }
 
-[[noreturn]] void throwOpenError(const QString& path, const QString& reason)
-{
-    throw EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
-                          .arg(PathRules::shownName(path), reason));
-}
-
-QString tooLargeReason()
-{
-    return QStringLiteral("Le fichier fait 2 Go ou plus.");
-}
-
-QString notRegularReason(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return EInOutError::systemText(EISDIR);
-    return QStringLiteral("Ce n'est pas un fichier ordinaire.");
-}
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
-
-private:
-    int m_fd;
-};
-
-bool systemIsTurkic()
-{
-    static const bool turkic = IsTurkicLocale(QLocale::system());
-    return turkic;
-}
-
 } // namespace
 
-bool DecodeUtf8Strict(QByteArrayView bytes, QString& out)
+namespace {
+
+// Strict UTF-8 to UTF-16; with kWrite false it only checks. Returns the units made, or -1 when a
+// sequence is malformed.
+template <bool kWrite>
+qsizetype convertUtf8(const unsigned char* in, qsizetype size, char16_t* dest)
 {
-    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-    const qsizetype size = bytes.size();
-    QString text(size, Qt::Uninitialized);
-    auto* dest = reinterpret_cast<char16_t*>(text.data());
+    char16_t* const start = dest;
+    qsizetype units = 0;
     qsizetype i = 0;
     while (i < size) {
         // Mail is mostly ASCII: take eight bytes at a time while none has its high bit set.
@@ -107,15 +67,20 @@ bool DecodeUtf8Strict(QByteArrayView bytes, QString& out)
             std::memcpy(&word, in + i, 8);
             if (word & 0x8080808080808080ULL)
                 break;
-            for (int k = 0; k < 8; ++k)
-                *dest++ = in[i + k];
+            if constexpr (kWrite) {
+                for (int k = 0; k < 8; ++k)
+                    *dest++ = in[i + k];
+            }
             i += 8;
+            units += 8;
         }
         if (i >= size)
             break;
         const unsigned char lead = in[i];
         if (lead < 0x80) {
-            *dest++ = lead;
+            if constexpr (kWrite)
+                *dest++ = lead;
+            ++units;
             ++i;
             continue;
         }
@@ -141,41 +106,75 @@ bool DecodeUtf8Strict(QByteArrayView bytes, QString& out)
             else if (lead == 0xF4)
                 high = 0x8F;
         } else {
-            return false;
+            return -1;
         }
         if (size - i < length)
-            return false;
+            return -1;
         const unsigned char second = in[i + 1];
         if (second < low || second > high)
-            return false;
+            return -1;
         code = code << 6 | (second & 0x3F);
         for (int k = 2; k < length; ++k) {
             if (!isContinuation(in[i + k]))
-                return false;
+                return -1;
             code = code << 6 | (in[i + k] & 0x3F);
         }
         i += length;
         if (code >= 0x10000) {
-            *dest++ = char16_t(0xD800 + ((code - 0x10000) >> 10));
-            *dest++ = char16_t(0xDC00 + ((code - 0x10000) & 0x3FF));
+            if constexpr (kWrite) {
+                *dest++ = char16_t(0xD800 + ((code - 0x10000) >> 10));
+                *dest++ = char16_t(0xDC00 + ((code - 0x10000) & 0x3FF));
+            }
+            units += 2;
         } else {
-            *dest++ = char16_t(code);
+            if constexpr (kWrite)
+                *dest++ = char16_t(code);
+            ++units;
         }
     }
-    text.truncate(dest - reinterpret_cast<char16_t*>(text.data()));
+    if constexpr (kWrite)
+        return dest - start;
+    return units;
+}
+
+} // namespace
+
+qsizetype DecodeUtf8Into(QByteArrayView bytes, char16_t* out)
+{
+    return convertUtf8<true>(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                             out);
+}
+
+bool IsUtf8(QByteArrayView bytes)
+{
+    return convertUtf8<false>(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
+                              nullptr) >= 0;
+}
+
+bool DecodeUtf8Strict(QByteArrayView bytes, QString& out)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    const qsizetype units = DecodeUtf8Into(bytes, reinterpret_cast<char16_t*>(text.data()));
+    if (units < 0)
+        return false;
+    text.truncate(units);
     out = std::move(text);
     return true;
 }
 
-QString DecodeWindows1252(QByteArrayView bytes)
+void DecodeWindows1252Into(QByteArrayView bytes, char16_t* out)
 {
-    QString text(bytes.size(), Qt::Uninitialized);
-    auto* out = reinterpret_cast<char16_t*>(text.data());
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const unsigned char byte = in[i];
         out[i] = (byte >= 0x80 && byte < 0xA0) ? kWindows1252High[byte - 0x80] : char16_t(byte);
     }
+}
+
+QString DecodeWindows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    DecodeWindows1252Into(bytes, reinterpret_cast<char16_t*>(text.data()));
     return text;
 }
 
@@ -385,6 +384,12 @@ bool IsTurkicLocale(const QLocale& locale)
     return locale.language() == QLocale::Turkish || locale.language() == QLocale::Azerbaijani;
 }
 
+bool SystemIsTurkic()
+{
+    static const bool turkic = IsTurkicLocale(QLocale::system());
+    return turkic;
+}
+
 bool TextsEqual(const QString& reference, const QString& candidate, bool turkic)
 {
     if (reference == candidate)
@@ -399,17 +404,17 @@ bool TextsEqual(const QString& reference, const QString& candidate, bool turkic)
 
 bool TextsEqual(const QString& reference, const QString& candidate)
 {
-    return TextsEqual(reference, candidate, systemIsTurkic());
+    return TextsEqual(reference, candidate, SystemIsTurkic());
 }
 
 QString ComparisonForm(QStringView text)
 {
-    return FoldCase(text, systemIsTurkic());
+    return FoldCase(text, SystemIsTurkic());
 }
 
 qsizetype StreamComparisonForm(QByteArrayView bytes, const std::function<void(QStringView)>& sink)
 {
-    if (systemIsTurkic()) {
+    if (SystemIsTurkic()) {
         const QString text = FileText(bytes);
         sink(ComparisonForm(text));
         return text.size();
@@ -424,6 +429,18 @@ qsizetype StreamComparisonForm(QByteArrayView bytes, const std::function<void(QS
     return length;
 }
 
+void ThrowFileOpenError(const QString& path, const QString& reason)
+{
+    throw EFOpenError(
+        QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
+            .arg(PathRules::shownName(path), reason));
+}
+
+QString FileTooLargeReason()
+{
+    return QStringLiteral("Le fichier fait 2 Go ou plus.");
+}
+
 QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path)
 {
     // One byte beyond the expected size, so that the end of file shows at once.
@@ -433,58 +450,30 @@ QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path)
     for (;;) {
         if (total == data.size()) {
             if (total >= kFileSizeLimit)
-                throwOpenError(path, tooLargeReason());
+                ThrowFileOpenError(path, FileTooLargeReason());
             data.resize(std::min(std::max<qint64>(total * 2, 65536), kFileSizeLimit));
         }
         const ssize_t count = ::read(fd, data.data() + total, size_t(data.size() - total));
         if (count < 0) {
             if (errno == EINTR)
                 continue;
-            throwOpenError(path, EInOutError::systemText(errno));
+            ThrowFileOpenError(path, EInOutError::systemText(errno));
         }
         if (count == 0)
             break;
         total += count;
     }
     if (total >= kFileSizeLimit)
-        throwOpenError(path, tooLargeReason());
+        ThrowFileOpenError(path, FileTooLargeReason());
     data.truncate(total);
     return data;
-}
-
-int OpenRegularFileAt(int dirFd, const QByteArray& name, const QString& path, struct stat* info)
-{
-    // Checked before opening so that a FIFO or a device is never even opened.
-    if (::fstatat(dirFd, name.constData(), info, 0) != 0)
-        throwOpenError(path, EInOutError::systemText(errno));
-    if (!S_ISREG(info->st_mode))
-        throwOpenError(path, notRegularReason(info->st_mode));
-    const int fd =
-        ::openat(dirFd, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        throwOpenError(path, EInOutError::systemText(errno));
-    Descriptor owned(fd);
-    // The name may have been given to another kind of file since the first look.
-    if (::fstat(fd, info) != 0)
-        throwOpenError(path, EInOutError::systemText(errno));
-    if (!S_ISREG(info->st_mode))
-        throwOpenError(path, notRegularReason(info->st_mode));
-    if (info->st_size >= kFileSizeLimit)
-        throwOpenError(path, tooLargeReason());
-    return owned.release();
 }
 
 QByteArray ReadFileBytes(const QString& path)
 {
     try {
-        QByteArray name;
-        // A text that names no file must not be bent into one that names another.
-        if (!PathRules::encodePath(path, name) || name.isEmpty())
-            throwOpenError(
-                path, QStringLiteral("Le nom du fichier ne peut pas être codé pour le système."));
-        struct stat info;
-        const Descriptor fd(OpenRegularFileAt(AT_FDCWD, name, path, &info));
-        return ReadDescriptor(fd.get(), info.st_size, path);
+        const ReadOnlyFile file = ReadOnlyFile::open(path);
+        return ReadDescriptor(file.fd(), file.size(), path);
     } catch (const std::bad_alloc&) {
         throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
     }
@@ -498,4 +487,45 @@ QString LoadTextFile(const QString& path)
     } catch (const std::bad_alloc&) {
         throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
     }
+}
+
+bool LoadTextFileWithin(const QString& path, qint64 maxLength, QString& text)
+{
+    try {
+        const ReadOnlyFile file = ReadOnlyFile::open(path);
+        // Decoding gives at most a character per byte and line breaks at most double them, and
+        // the odd-byte mark adds two: only a text that might not fit is measured first.
+        if (2 * file.size() + 2 > maxLength) {
+            ComparisonStream stream(file.fd(), path, ComparisonStream::kChunk, false, false);
+            if (stream.textLengthAtLeast() > maxLength || stream.measure(maxLength) > maxLength)
+                return false;
+        }
+        const QByteArray bytes = ReadDescriptor(file.fd(), file.size(), path);
+        text = FileText(bytes);
+        return true;
+    } catch (const std::bad_alloc&) {
+        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+    }
+}
+
+qint64 FileTextLengthAtLeast(qint64 size, QByteArrayView head)
+{
+    const auto* in = reinterpret_cast<const unsigned char*>(head.data());
+    // A UTF-16 body gives a unit per two bytes and the odd byte a two-unit mark.
+    if (head.size() >= 2 && ((in[0] == 0xFF && in[1] == 0xFE) || (in[0] == 0xFE && in[1] == 0xFF)))
+        return (size - 2) / 2 + 2 * ((size - 2) % 2);
+    // Windows-1252 gives a unit per byte; UTF-8 a unit per sequence of one to three bytes and two
+    // per sequence of four, so never less than a unit per three bytes.
+    const qint64 body =
+        head.size() >= 3 && in[0] == 0xEF && in[1] == 0xBB && in[2] == 0xBF ? size - 3 : size;
+    return (body + 2) / 3;
+}
+
+void AppendFoldedCase(QStringView text, bool turkic, QString& out)
+{
+    if (turkic) {
+        out += foldWithIcu(text, true);
+        return;
+    }
+    foldInPieces(text, false, [&](QStringView piece) { out.append(piece); });
 }

@@ -23,6 +23,10 @@ QString DecodeEightBit(QByteArrayView bytes);
 // Strict UTF-8 (no overlong forms, surrogates or values above U+10FFFF); false and no output when
 // any sequence is malformed.
 bool DecodeUtf8Strict(QByteArrayView bytes, QString& out);
+// DecodeUtf8Strict into out, which has room for bytes.size() units; the units made, or -1.
+qsizetype DecodeUtf8Into(QByteArrayView bytes, char16_t* out);
+bool IsUtf8(QByteArrayView bytes);
+void DecodeWindows1252Into(QByteArrayView bytes, char16_t* out);
 QString DecodeWindows1252(QByteArrayView bytes);
 
 // LF, CR LF and a lone CR each become CR LF.
@@ -38,15 +42,32 @@ QString FileText(QByteArrayView bytes);
 // ICU full case folding; turkic folds I to dotless i and dotted I to i.
 QString FoldCase(QStringView text, bool turkic);
 bool IsTurkicLocale(const QLocale& locale);
+// IsTurkicLocale(QLocale::system()), taken once.
+bool SystemIsTurkic();
 // Equal when the full case foldings are identical: only letter case is ignored. The two-argument
 // form folds by the rules of QLocale::system().
 bool TextsEqual(const QString& reference, const QString& candidate, bool turkic);
 bool TextsEqual(const QString& reference, const QString& candidate);
 // What TextsEqual compares: two texts are equal exactly when their comparison forms are.
 QString ComparisonForm(QStringView text);
+// Appends FoldCase(text, turkic) to out; text must not end between the halves of a pair.
+void AppendFoldedCase(QStringView text, bool turkic, QString& out);
 // The comparison form of a file's text, ComparisonForm(FileText(bytes)), handed to sink piece by
 // piece without ever being held whole. Returns the length of FileText(bytes).
 qsizetype StreamComparisonForm(QByteArrayView bytes, const std::function<void(QStringView)>& sink);
+
+// The loader counts bytes in a signed 32-bit number.
+constexpr qint64 kFileSizeLimit = qint64(1) << 31;
+// Characters a text pane accepts.
+constexpr qsizetype kTextPaneCapacity = qsizetype(64) * 1024 * 1024;
+
+// A length that FileText of any content of this many bytes beginning with head (its first three
+// bytes, or all of them when fewer) reaches at least.
+qint64 FileTextLengthAtLeast(qint64 size, QByteArrayView head);
+
+// Raises EFOpenError: "Impossible d'ouvrir le fichier "path". reason".
+[[noreturn]] void ThrowFileOpenError(const QString& path, const QString& reason);
+QString FileTooLargeReason();
 
 // The whole content of a regular file of less than 2 GiB, exactly as read. Raises EFOpenError
 // ("Impossible d'ouvrir le fichier ...") or EOutOfMemory.
@@ -54,9 +75,8 @@ QByteArray ReadFileBytes(const QString& path);
 // Reads an open descriptor until end of file; sizeHint only sizes the first buffer. Raises
 // EFOpenError naming path when a read fails or the content reaches 2 GiB.
 QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path);
-// Opens for reading a regular file (links followed) of less than 2 GiB, name relative to the open
-// folder dirFd (or AT_FDCWD); info receives its fstat. A FIFO or a device is never opened. Raises
-// as ReadFileBytes does, naming path. The caller closes the descriptor.
-int OpenRegularFileAt(int dirFd, const QByteArray& name, const QString& path, struct ::stat* info);
 // FileText of ReadFileBytes; raises what ReadFileBytes raises and EOutOfMemory.
 QString LoadTextFile(const QString& path);
+// LoadTextFile when its text holds at most maxLength characters; false, without holding the
+// file's text, when it holds more. Raises what LoadTextFile raises.
+bool LoadTextFileWithin(const QString& path, qint64 maxLength, QString& text);

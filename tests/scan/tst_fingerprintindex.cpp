@@ -50,7 +50,7 @@ struct CountingIndex {
                 const QMutexLocker lock(&mutex);
                 reads << QFileInfo(path).fileName();
             }
-            return ReadFileBytes(path);
+            return ReadOnlyFile::open(path);
         });
     }
 };

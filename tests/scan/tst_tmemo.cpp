@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -121,6 +122,59 @@ private slots:
         QCOMPARE(memo.document()->toPlainText(), QStringLiteral("avant\n"));
         QCOMPARE(memo.textSetCount(), handed);
         QVERIFY(memo.updatesEnabled());
+    }
+
+    void capacityCountsTextNotBytes_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("line breaks take it to the capacity") << QByteArray("abc\n") << 5 << true;
+        QTest::newRow("line breaks take it past the capacity")
+            << QByteArray("abcd\n") << 5 << false;
+        QTest::newRow("three-byte characters fit where their bytes would not")
+            << QStringLiteral("€€€").toUtf8() << 3 << true;
+        QTest::newRow("its size alone shows it is too long") << QByteArray(30, 'x') << 9 << false;
+        QTest::newRow("the odd-byte mark takes it past the capacity") << QByteArray("\xFF\xFE"
+                                                                                    "a\0b",
+                                                                                    5)
+                                                                      << 2 << false;
+    }
+
+    void capacityCountsTextNotBytes()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, capacity);
+        QFETCH(bool, loads);
+        TempFolder folder;
+        TMemo memo;
+        memo.setCapacity(capacity);
+        const QString path = folder.write("a.txt", content);
+        if (loads) {
+            memo.LoadFromFile(path);
+            QCOMPARE(memo.text(), LoadTextFile(path));
+        } else {
+            QVERIFY_THROWS_EXCEPTION(EInvalidOperation, memo.LoadFromFile(path));
+            QCOMPARE(memo.text(), QStringLiteral("\r\n"));
+        }
+    }
+
+    void sparseFileBeyondCapacityIsRefused()
+    {
+        TempFolder folder;
+        const QString path = folder.write("big.eml", QByteArray());
+        // Its size alone shows that its text cannot fit: it is refused without being read.
+        if (::truncate(QFile::encodeName(path).constData(), off_t(700) * 1000 * 1000) != 0)
+            QSKIP("the temporary folder's file system cannot hold a sparse file of 700 MB");
+        TMemo memo;
+        QString message;
+        try {
+            memo.LoadFromFile(path);
+        } catch (const EInvalidOperation& error) {
+            message = error.message();
+        }
+        QCOMPARE(message, QStringLiteral("Le texte dépasse la capacité du mémo"));
+        QCOMPARE(memo.text(), QStringLiteral("\r\n"));
     }
 
     void wrappingAddsNothing()
