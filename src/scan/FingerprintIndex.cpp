@@ -128,7 +128,7 @@ FileStamp FingerprintIndex::stampOf(const QString& path) const
         return FileStamp::of(path);
     struct stat info;
     return ::fstatat(m_folderFd, name.constData(), &info, 0) == 0 ? FileStamp::of(info)
-                                                                   : FileStamp();
+                                                                  : FileStamp();
 }
 
 ReadOnlyFile FingerprintIndex::open(const QString& path) const

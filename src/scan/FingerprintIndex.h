@@ -10,8 +10,8 @@
 #include <QtGlobal>
 
 #include <exception>
-#include <sys/stat.h>
 #include <functional>
+#include <sys/stat.h>
 
 class ComparisonStream;
 

@@ -42,7 +42,8 @@ ReadOnlyFile ReadOnlyFile::openAt(int folderFd, const QByteArray& name, const QS
     if (!S_ISREG(info.st_mode))
         ThrowFileOpenError(path, notRegularReason(info.st_mode));
     ReadOnlyFile file(
-        ::openat(folderFd, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY), path, 0);
+        ::openat(folderFd, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY), path,
+        0);
     if (file.m_fd < 0)
         ThrowFileOpenError(path, EInOutError::systemText(errno));
     // The name may have been given to another kind of file since the first look.

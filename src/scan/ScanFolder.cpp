@@ -18,8 +18,8 @@ ScanFolder::File::~File()
 
 ScanFolder::File::File(File&& other) noexcept
     : m_fd(std::exchange(other.m_fd, -1)), m_name(std::move(other.m_name)),
-      m_localName(std::move(other.m_localName)), m_stamp(other.m_stamp),
-      m_isLink(other.m_isLink), m_linkStamp(other.m_linkStamp)
+      m_localName(std::move(other.m_localName)), m_stamp(other.m_stamp), m_isLink(other.m_isLink),
+      m_linkStamp(other.m_linkStamp)
 {
 }
 
@@ -61,9 +61,8 @@ bool ScanFolder::open(const QString& path, QString* reason)
 {
     close();
     const QByteArray local = PathRules::localPath(path);
-    const int fd = local.isEmpty()
-                       ? -1
-                       : ::open(local.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        local.isEmpty() ? -1 : ::open(local.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         const int err = local.isEmpty() ? ENOENT : errno;
         if (reason)

@@ -100,8 +100,7 @@ void ScanRun::processMessagesSoon()
 {
     // Between files that need no pass, events wait a little: a few microseconds each time add up
     // over tens of thousands of files. Whatever the window has just shown is answered at once.
-    if (m_shownSincePumped || !m_sincePumped.isValid() ||
-        m_sincePumped.elapsed() >= kPumpEveryMs)
+    if (m_shownSincePumped || !m_sincePumped.isValid() || m_sincePumped.elapsed() >= kPumpEveryMs)
         processMessages();
 }
 

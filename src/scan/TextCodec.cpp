@@ -431,9 +431,8 @@ qsizetype StreamComparisonForm(QByteArrayView bytes, const std::function<void(QS
 
 void ThrowFileOpenError(const QString& path, const QString& reason)
 {
-    throw EFOpenError(
-        QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
-            .arg(PathRules::shownName(path), reason));
+    throw EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
+                          .arg(PathRules::shownName(path), reason));
 }
 
 QString FileTooLargeReason()

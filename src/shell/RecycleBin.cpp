@@ -513,8 +513,8 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
     QByteArray realFolder;
     if (home == Found::Used && !leadsTo(folderPath, folderStat) &&
         realPathOf(folderFd, &realFolder)) {
-        const int again =
-            ::openat(trash.info.fd, infoName.constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+        const int again = ::openat(trash.info.fd, infoName.constData(),
+                                   O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
         if (again >= 0) {
             writeAll(again, infoText(joined(realFolder, name)));
             ::close(again);

@@ -76,7 +76,8 @@ QString FolderListing::entryName(const char* raw)
 QStringList FolderListing::list(const QString& folder, const QStringList& patterns, FileKinds kinds)
 {
     const QByteArray local = PathRules::localPath(folder);
-    const int fd = local.isEmpty() ? -1 : ::open(local.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        local.isEmpty() ? -1 : ::open(local.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return {};
     const QStringList names = listAt(fd, patterns, kinds);

@@ -391,11 +391,11 @@ void TestScanFaults::folderTakenAwayDuringScan()
         QCOMPARE(texts.size(), 2);
         QCOMPARE(texts.last(), ScanFixture::summary(5, 3));
         QCOMPARE(fx.filesInTrash(), (QStringList{"f1.txt", "f2.txt", "g1.txt"}));
-        QCOMPARE(QDir(away).entryList(QDir::Files, QDir::Name),
-                 (QStringList{"f3.txt", "g2.txt"}));
+        QCOMPARE(QDir(away).entryList(QDir::Files, QDir::Name), (QStringList{"f3.txt", "g2.txt"}));
         QFile record(fx.dataHome() + "/Trash/info/g1.txt.trashinfo");
         QVERIFY(record.open(QIODevice::ReadOnly));
-        QVERIFY(record.readAll().contains("Path=" + QUrl::toPercentEncoding(away, "/") + "/g1.txt"));
+        QVERIFY(
+            record.readAll().contains("Path=" + QUrl::toPercentEncoding(away, "/") + "/g1.txt"));
         for (auto it = written.cbegin(); it != written.cend(); ++it) {
             const QString where = QFileInfo::exists(away + "/" + it.key())
                                       ? away + "/" + it.key()

@@ -158,9 +158,12 @@ void TestScanSafety::linkNeverStandsForTheLastCopy_data()
     QTest::addColumn<bool>("absolute");
     // The reference comes from the end of the list: the link is the first reference or the first
     // candidate.
-    QTest::newRow("link named after the file") << "z.eml" << "a.eml" << false;
-    QTest::newRow("link named before the file") << "a.eml" << "z.eml" << false;
-    QTest::newRow("link by absolute path, named after") << "z.eml" << "a.eml" << true;
+    QTest::newRow("link named after the file") << "z.eml"
+                                               << "a.eml" << false;
+    QTest::newRow("link named before the file") << "a.eml"
+                                                << "z.eml" << false;
+    QTest::newRow("link by absolute path, named after") << "z.eml"
+                                                        << "a.eml" << true;
 }
 
 void TestScanSafety::linkNeverStandsForTheLastCopy()

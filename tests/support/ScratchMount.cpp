@@ -92,8 +92,8 @@ bool ScratchMount::bindToItself(const QString& folder)
 
 bool ScratchMount::bind(const QString& from, const QString& to)
 {
-    if (!m_mounted || ::mount(QFile::encodeName(from).constData(), QFile::encodeName(to).constData(),
-                              nullptr, MS_BIND, nullptr) != 0)
+    if (!m_mounted || ::mount(QFile::encodeName(from).constData(),
+                              QFile::encodeName(to).constData(), nullptr, MS_BIND, nullptr) != 0)
         return false;
     m_binds << to;
     return true;
