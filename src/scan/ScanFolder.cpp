@@ -67,7 +67,7 @@ bool ScanFolder::open(const QString& path, QString* reason)
         const int err = local.isEmpty() ? ENOENT : errno;
         if (reason)
             *reason = QStringLiteral("Impossible d'ouvrir le dossier \"%1\". %2")
-                          .arg(path, EInOutError::systemText(err));
+                          .arg(PathRules::shownName(path), EInOutError::systemText(err));
         return false;
     }
     m_fd = fd;
