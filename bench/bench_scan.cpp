@@ -136,7 +136,7 @@ int main(int argc, char** argv)
         if (cold)
             dropPageCache();
         const qint64 first = scanUs(form);
-        const int found = form.DuplicateCount;
+        const int found = form.scan()->DuplicateCount;
         const int left = int(QDir(folder.path()).entryList(QDir::Files).size());
         const qint64 second = scanUs(form);
         std::printf("mode %d%s: %d files, %d duplicates found, %d left\n"

@@ -106,13 +106,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     setWindowTitle(ApplicationTitle());
     setFont(tahoma(11));
 
-    m_scan = new ScanRun(*this);
     m_loader = new ReferenceLoader(*this);
     m_persistence = new WindowPersistence(*this);
 
     buildActions();
     buildControls();
     buildMenus();
+    m_scan = new ScanRun(scanControls());
     applyOwnColours();
     // Each list filled itself before its handler was connected.
     setStatusText(0, QString::number(m_JvFileListBox1->itemCount()));
@@ -640,6 +640,28 @@ void TForm1::FichierFileExit1Execute()
     close();
 }
 
+ScanControls TForm1::scanControls()
+{
+    ScanControls c;
+    c.window = this;
+    c.mainList = m_JvFileListBox1;
+    c.candidateList = m_JvFileListBox2;
+    c.referencePane = m_Memo1;
+    c.candidatePane = m_Memo2;
+    c.duplicatesList = m_ListBox1;
+    c.gauge = m_gauge1;
+    c.gaugePanel = m_Panel_GAUGE;
+    c.button = m_Button1;
+    c.automatic = m_chk_AUTO;
+    c.beep = m_chk_BEEP;
+    c.saveSettings = m_INI_SAVE;
+    c.mode = [this] { return radioGroupIndex(); };
+    c.statusText = [this](int field) { return statusText(field); };
+    c.setStatusText = [this](int field, const QString& text) { setStatusText(field, text); };
+    c.foldersAgree = [this] { return FoldersAgree(); };
+    return c;
+}
+
 bool TForm1::FormClose()
 {
     return m_scan->FormClose();
@@ -648,7 +670,7 @@ bool TForm1::FormClose()
 void TForm1::FormKeyPress(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape)
-        StopRequested = true;
+        m_scan->requestStop();
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)

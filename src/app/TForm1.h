@@ -22,6 +22,7 @@ class TMemo;
 class TSplitter;
 class TStatusBar;
 class ScanRun;
+struct ScanControls;
 class ReferenceLoader;
 class WindowPersistence;
 
@@ -38,8 +39,6 @@ public:
     static QPixmap ImageList16(int index, qreal devicePixelRatio = 0);
 
     // Scan state shared by the window, the scan and its passes.
-    bool StopRequested = false;
-    int DuplicateCount = 0;
 
     // The controls, by their window names.
     TJvCaptionPanel* PANEL_LISTE() const { return m_PANEL_LISTE; }
@@ -161,6 +160,8 @@ private:
     QAction* m_MenuItem5 = nullptr;
     QMenu* m_PopupMenu1 = nullptr;
     QMenu* m_PopupMenu2 = nullptr;
+
+    ScanControls scanControls();
 
     ScanRun* m_scan = nullptr;
     ReferenceLoader* m_loader = nullptr;

@@ -26,6 +26,7 @@ public:
     void removeOwn(int index, const FileStamp& folderBefore);
 
     QString folder() const { return m_folder; }
+    FolderListing::FileKinds kinds() const { return m_kinds; }
     FileStamp folderStamp() const;
     const QStringList& names() const { return m_names; }
     int size() const { return int(m_names.size()); }

@@ -1,115 +1,113 @@
 #pragma once
 
-#include "scan/FingerprintIndex.h"
-#include "scan/ScanFolder.h"
-#include "scan/ScanListing.h"
+#include "scan/ScanEngine.h"
+#include "scan/ScanListener.h"
 
-#include <QByteArray>
 #include <QCollator>
 #include <QElapsedTimer>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
-class TForm1;
+#include <functional>
 
-// The scan: every file of the main list in turn is the reference, its candidates are compared
-// with it, and the duplicates are offered for deletion or moved to the trash.
-//
-// Whatever the user does while it runs (the window keeps processing events), a candidate is only
-// ever compared with the text read from the current reference's own file for this reference, and
-// never with the reference itself; so one copy of every group of equal texts always stays.
-//
-// Each file is fingerprinted once (and again only when it changes), so a pass visits only the
-// candidates that may be duplicates; each of those is read and compared in full, and read again
-// with the reference just before it is moved. The window is brought up to date at most about
-// thirty times a second, and exactly whenever the scan waits for the user.
-class ScanRun {
+class QAction;
+class QCheckBox;
+class QListWidget;
+class QPushButton;
+class QWidget;
+class TGauge;
+class TJvFileListBox;
+class TMemo;
+
+// The controls of the window that show a scan or that the scan reads.
+struct ScanControls {
+    QWidget* window = nullptr;
+    TJvFileListBox* mainList = nullptr;
+    TJvFileListBox* candidateList = nullptr;
+    TMemo* referencePane = nullptr;
+    TMemo* candidatePane = nullptr;
+    QListWidget* duplicatesList = nullptr;
+    TGauge* gauge = nullptr;
+    QWidget* gaugePanel = nullptr;
+    QPushButton* button = nullptr;
+    QCheckBox* automatic = nullptr;
+    QAction* beep = nullptr;
+    QAction* saveSettings = nullptr;
+    std::function<int()> mode;
+    std::function<QString(int field)> statusText;
+    std::function<void(int field, const QString& text)> setStatusText;
+    // Whether both lists show the folder the folder field names.
+    std::function<bool()> foldersAgree;
+};
+
+// The scan as the window shows it: it starts the engine on the main list, brings the window up
+// to date at most about thirty times a second (and exactly whenever the scan waits for the user),
+// keeps the window answering events, asks the questions and shows the messages.
+class ScanRun : public ScanListener {
 public:
-    explicit ScanRun(TForm1& form);
+    explicit ScanRun(ScanControls controls);
 
     void COMPARERExecute();
     // The close handler's decision: false keeps the window open (a scan runs and is asked to
     // stop); otherwise the settings are saved and the window may close.
     bool FormClose();
-    bool ManualPass();
-    bool AutomaticPass();
+    // Escape, a close request or the scan button: the running scan ends at its next stop test.
+    void requestStop() { StopRequested = true; }
 
-    bool isRunning() const;
-    FingerprintIndex& index() { return m_index; }
+    bool isRunning() const { return m_running; }
+    FingerprintIndex& index() { return m_engine.index(); }
+    // The trash the last move of a scan went to, empty before any.
+    const QString& lastTrash() const { return m_engine.lastTrash(); }
+
+    // Set by a stop request, cleared when a scan starts.
+    bool StopRequested = false;
+    // Duplicates found by the current or last scan.
+    int DuplicateCount = 0;
 
     // The nineteen lines of the manual question.
     static QString DuplicateQuestion(const QString& referenceName, const QString& candidateName);
     // Elapsed time as hh:mm:ss (hours are not cut at one day).
     static QString FormatElapsed(qint64 milliseconds);
 
-private:
-    enum class Pane { Keep, Show, Clear };
+    // What the engine asks.
+    int mode() const override;
+    bool automatic() const override;
+    qsizetype referenceCapacity() const override;
+    qsizetype candidateCapacity() const override;
+    void keepAlive(bool now) override;
+    bool stopRequested() override;
+    bool listChanged() override;
+    void loadFailed(const QString& notice) override;
+    void duplicateFound(bool automatic) override;
+    Answer askDuplicate(const QString& candidateName) override;
+    bool notMoved(const QString& path, const QString& reason) override;
+    void folderUnavailable(const QString& reason) override;
 
-    bool stopTest();
+private:
     void processMessages();
-    void processMessagesSoon();
-    void showNow();
+    void showNow() { show(true); }
     void show(bool now);
     void showCandidates();
-    bool loadReference(int position);
-    void chooseCandidates(int position);
-    void freshenListing();
-    bool openReference();
-    // Whether candidate `index` of the listing is a duplicate of the reference, read in full.
-    bool isDuplicate(int index);
-    void clearPanes();
-    void countDuplicate(unsigned soundKind);
-    // Moves a duplicate to the trash once its text and the reference's are still equal; on
-    // failure tells the user and returns false.
-    bool moveToTrash(int index);
-    bool referenceChanged(const ScanFolder::File& now);
-    // Escape (or "Annuler") on the warning asks the scan to end.
-    void warnNotMoved(const QString& path, const QString& reason);
-    void listDuplicate(const QString& name);
     void showListed();
     void insertListed(const QString& name);
     void checkMainList();
 
-    TForm1& m_form;
-    FingerprintIndex m_index;
-    ScanListing m_listing;
+    ScanControls m_controls;
+    ScanEngine m_engine;
     QCollator m_collator;
     QElapsedTimer m_sinceShown;
     QElapsedTimer m_sincePumped;
     bool m_shownSincePumped = false;
+    bool m_running = false;
 
-    // What the running scan walks: the main list as it was at the start, in the one folder it
-    // opened.
-    ScanFolder m_folder;
+    // The main list as it was at the start: what the running scan walks.
+    QString m_folder;
     QStringList m_names;
+    bool m_folderUnavailable = false;
     quint64 m_mainListReads = 0;
     bool m_mainListChanged = false;
 
-    // The current reference.
-    int m_position = -1;
-    bool m_haveReference = false;
-    QString m_referencePath;
-    Fingerprint m_referencePrint;
-    bool m_referenceTextRead = false;
-    QString m_referenceText;
-    // The reference as the pass compares with it, opened at its first comparison.
-    ScanFolder::File m_referenceFile;
-    FileStamp m_referenceStamp;
-    int m_notMoved = 0;
-    bool m_endRequested = false;
-    QString m_candidateMask;
-    QStringList m_candidatePatterns;
-    bool m_candidatesFailed = false;
-    // The candidates a pass visits, as listing indices, last first.
-    QList<int> m_visits;
-
-    // What the window shows when it is next brought up to date.
-    QString m_caption;
-    QStringList m_toList;
-    Pane m_referencePane = Pane::Keep;
-    Pane m_candidatePane = Pane::Keep;
-    QString m_candidateText;
-    int m_currentCandidate = -1;
     quint64 m_shownCandidatesKey = 0;
     QString m_shownCandidatesMask;
     int m_shownCandidatesPosition = -1;

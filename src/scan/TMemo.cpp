@@ -95,7 +95,7 @@ void TMemo::LoadFromFile(const QString& fileName)
 
 void TMemo::refuseText()
 {
-    throw EInvalidOperation(QStringLiteral("Le texte dépasse la capacité du mémo"));
+    ThrowTextTooLong();
 }
 
 QString TMemo::shownText(QStringView text)

@@ -2,6 +2,7 @@
 
 #include "app/EFOpenError.h"
 #include "app/EInOutError.h"
+#include "app/EInvalidOperation.h"
 #include "app/EOutOfMemory.h"
 #include "scan/ComparisonStream.h"
 #include "scan/ReadOnlyFile.h"
@@ -433,6 +434,11 @@ void ThrowFileOpenError(const QString& path, const QString& reason)
 {
     throw EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
                           .arg(PathRules::shownName(path), reason));
+}
+
+void ThrowTextTooLong()
+{
+    throw EInvalidOperation(QStringLiteral("Le texte dépasse la capacité du mémo"));
 }
 
 QString FileTooLargeReason()

@@ -68,6 +68,8 @@ qint64 FileTextLengthAtLeast(qint64 size, QByteArrayView head);
 // Raises EFOpenError: "Impossible d'ouvrir le fichier "path". reason".
 [[noreturn]] void ThrowFileOpenError(const QString& path, const QString& reason);
 QString FileTooLargeReason();
+// Raises EInvalidOperation as a text pane refuses a text longer than it holds.
+[[noreturn]] void ThrowTextTooLong();
 
 // The whole content of a regular file of less than 2 GiB, exactly as read. Raises EFOpenError
 // ("Impossible d'ouvrir le fichier ...") or EOutOfMemory.

@@ -1,4 +1,5 @@
 #include "app/TForm1.h"
+#include "scan/ScanRun.h"
 #include "scan/TMemo.h"
 #include "settings/FormGeometry.h"
 #include "settings/SettingsHelpers.h"
@@ -249,10 +250,10 @@ void TestForm::escapeSetsStopWhicheverControlHasFocus()
     QVERIFY(target);
     target->setFocus();
     QTRY_VERIFY(target->hasFocus());
-    m_form->StopRequested = false;
+    m_form->scan()->StopRequested = false;
     const QString memoText = m_form->Memo1()->text();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    QVERIFY(m_form->StopRequested);
+    QVERIFY(m_form->scan()->StopRequested);
     // Outside a scan nothing visible changes.
     QVERIFY(m_form->isVisible());
     QCOMPARE(m_form->Memo1()->text(), memoText);
@@ -274,7 +275,7 @@ void TestForm::escapeForTheMenusDoesNotStop()
     m_form->activateWindow();
     m_form->JvFileListBox1()->setFocus();
     QTRY_VERIFY(m_form->JvFileListBox1()->hasFocus());
-    m_form->StopRequested = false;
+    m_form->scan()->StopRequested = false;
     QMenuBar* bar = m_form->menuBar();
 
     QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
@@ -289,11 +290,11 @@ void TestForm::escapeForTheMenusDoesNotStop()
     }
     QTest::keyClick(bar, Qt::Key_Escape);
     QTRY_VERIFY(m_form->JvFileListBox1()->hasFocus());
-    QVERIFY(!m_form->StopRequested);
+    QVERIFY(!m_form->scan()->StopRequested);
 
     // Back on the window, Escape is the scan's again.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    QVERIFY(m_form->StopRequested);
+    QVERIFY(m_form->scan()->StopRequested);
 }
 
 void TestForm::doubleClickOnEmptyDuplicatesListOpensTrash()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/TForm1.h"
+#include "scan/ScanRun.h"
 #include "support/DialogAnswerer.h"
 #include "support/TempFolder.h"
 

@@ -112,7 +112,7 @@ void TestScan::exampleOfThreeFiles()
     QCOMPARE(fx.filesInFolder(), (QStringList{"a2.txt", "a3.txt"}));
     QCOMPARE(fx.filesInTrash(), QStringList{"a1.txt"});
     QCOMPARE(fx.duplicatesListed(), QStringList{"a1.txt"});
-    QCOMPARE(form.DuplicateCount, 1);
+    QCOMPARE(form.scan()->DuplicateCount, 1);
     QCOMPARE(fx.answers.texts().first(), QStringLiteral("Comparer 3 fichiers ?"));
     QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(3, 1));
     QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
@@ -166,7 +166,7 @@ void TestScan::manualAnswers()
 
     QCOMPARE(fx.filesInFolder(), remaining);
     QCOMPARE(fx.duplicatesListed(), listed);
-    QCOMPARE(form.DuplicateCount, found);
+    QCOMPARE(form.scan()->DuplicateCount, found);
     QCOMPARE(form.statusText(3), QString::number(found));
     QCOMPARE(fx.answers.texts().size(), questions + 2);
     QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(3, found));
@@ -316,7 +316,7 @@ void TestScan::duplicatesListedAlphabetically()
     fx.scan();
     QCOMPARE(fx.duplicatesListed(), (QStringList{"a.txt", "B.txt", "C.txt"}));
     QCOMPARE(fx.filesInFolder(), QStringList{"z.txt"});
-    QCOMPARE(form.DuplicateCount, 3);
+    QCOMPARE(form.scan()->DuplicateCount, 3);
 }
 
 void TestScan::escapeStopsScan()
@@ -428,7 +428,7 @@ void TestScan::referenceLoadFailureReportedAndScanGoesOn()
     QCOMPARE(fx.answers.captions()[1], QStringLiteral("tst_scan"));
     // The scan went on: u2's pass moved u1.
     QCOMPARE(fx.filesInFolder(), (QStringList{"u2.txt", "zz.txt"}));
-    QCOMPARE(form.DuplicateCount, 1);
+    QCOMPARE(form.scan()->DuplicateCount, 1);
 }
 
 void TestScan::trashFailureReportedAndFileKept()
@@ -450,7 +450,7 @@ void TestScan::trashFailureReportedAndFileKept()
     fx.scan();
     QCOMPARE(fx.filesInFolder(), (QStringList{"v1.txt", "v2.txt"}));
     QVERIFY(fx.duplicatesListed().isEmpty());
-    QCOMPARE(form.DuplicateCount, 2);
+    QCOMPARE(form.scan()->DuplicateCount, 2);
     QCOMPARE(fx.answers.texts().size(), 4);
     QVERIFY2(fx.answers.texts()[1].contains(fx.folder() + "/v1.txt"),
              qPrintable(fx.answers.texts()[1]));

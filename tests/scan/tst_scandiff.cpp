@@ -236,7 +236,7 @@ void TestScanDiff::sameAsModel()
         left.removeOne(name);
     QCOMPARE(entriesOf(fx.folder()), left);
     QCOMPARE(fx.duplicatesListed(), expected.listed);
-    QCOMPARE(form.DuplicateCount, expected.found);
+    QCOMPARE(form.scan()->DuplicateCount, expected.found);
     QCOMPARE(form.statusText(3), QString::number(expected.found));
 }
 

@@ -1,3 +1,4 @@
+#include "scan/ScanRun.h"
 #include "ScanFixture.h"
 
 #include "app/TwindropApplication.h"
@@ -196,7 +197,7 @@ void TestScanFaults::fileChangesWhileQuestionIsOpen()
     QVERIFY2(texts[3].contains("a2.txt\r\n&&\r\na1.txt"), qPrintable(texts[3]));
     // The duplicate found counts, though it stayed; the scan went on to the next pair.
     QCOMPARE(texts[4], ScanFixture::summary(4, 2, 1));
-    QCOMPARE(form.DuplicateCount, 2);
+    QCOMPARE(form.scan()->DuplicateCount, 2);
     QCOMPARE(form.statusText(3), QStringLiteral("2"));
 
     QCOMPARE(fx.filesInFolder(), remaining);
@@ -263,7 +264,7 @@ void TestScanFaults::fileChangesBetweenFingerprintAndComparison()
     QCOMPARE(fx.filesInFolder(), remaining);
     QCOMPARE(fx.filesInTrash(), trashed);
     QCOMPARE(fx.duplicatesListed(), trashed);
-    QCOMPARE(form.DuplicateCount, trashed.size());
+    QCOMPARE(form.scan()->DuplicateCount, trashed.size());
     // Only copies of an unchanged text were moved, each with an equal copy still in the folder.
     for (const QString& name : trashed)
         QCOMPARE(contentOf(fx.trashFolder() + "/" + name), name[0] == 'z' ? kOther : kMail);
@@ -334,7 +335,7 @@ void TestScanFaults::fileChangesBetweenComparisonAndMove()
     }
     // Every duplicate found is counted, moved or not.
     QCOMPARE(texts.last(), ScanFixture::summary(3, found, int(warned.size())));
-    QCOMPARE(form.DuplicateCount, found);
+    QCOMPARE(form.scan()->DuplicateCount, found);
     QCOMPARE(fx.filesInFolder(), remaining);
     QCOMPARE(fx.filesInTrash(), QStringList{"z1.txt"});
     QCOMPARE(fx.duplicatesListed(), QStringList{"z1.txt"});
@@ -455,7 +456,7 @@ void TestScanFaults::laterCandidateOfThePassChanges()
     QCOMPARE(fx.filesInFolder(), remaining);
     QCOMPARE(fx.filesInTrash(), (QStringList{"p1.txt", "p3.txt"}));
     QCOMPARE(fx.duplicatesListed(), (QStringList{"p1.txt", "p3.txt"}));
-    QCOMPARE(form.DuplicateCount, 2);
+    QCOMPARE(form.scan()->DuplicateCount, 2);
 }
 
 void TestScanFaults::referenceGrownPastTwoGiBDuringScan()
@@ -486,7 +487,7 @@ void TestScanFaults::referenceGrownPastTwoGiBDuringScan()
     QCOMPARE(fx.filesInFolder(), (QStringList{"a2.txt", "g.txt", "h2.txt"}));
     QCOMPARE(fx.filesInTrash(), (QStringList{"a1.txt", "h1.txt"}));
     QCOMPARE(QFileInfo(big).size(), qint64(kTwoGiB));
-    QCOMPARE(form.DuplicateCount, 2);
+    QCOMPARE(form.scan()->DuplicateCount, 2);
 }
 
 void TestScanFaults::candidateGrownPastTwoGiBDuringScan()
@@ -513,7 +514,7 @@ void TestScanFaults::candidateGrownPastTwoGiBDuringScan()
     QCOMPARE(fx.filesInFolder(), (QStringList{"k1.txt", "k2.txt", "k4.txt"}));
     QCOMPARE(fx.filesInTrash(), QStringList{"k3.txt"});
     QCOMPARE(fx.duplicatesListed(), QStringList{"k3.txt"});
-    QCOMPARE(form.DuplicateCount, 1);
+    QCOMPARE(form.scan()->DuplicateCount, 1);
     QCOMPARE(form.statusText(3), QStringLiteral("1"));
     QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
     QVERIFY(!form.Panel_GAUGE()->isVisible());

@@ -1,3 +1,4 @@
+#include "scan/ScanRun.h"
 #include "ScanFixture.h"
 
 #include "shell/SystemSound.h"
@@ -183,7 +184,7 @@ void TestScanFolder::listsThatDisagreeDoNotScan()
     QCOMPARE(fx.filesInFolder(), (QStringList{"m1.txt", "m2.txt"}));
     QCOMPARE(filesIn(other.path()), QStringList{"m1.txt"});
     QCOMPARE(fx.filesInTrash(), QStringList());
-    QCOMPARE(form.DuplicateCount, 0);
+    QCOMPARE(form.scan()->DuplicateCount, 0);
 }
 
 // Line breaks in a name are shown as symbols: the question keeps its nineteen lines, and the

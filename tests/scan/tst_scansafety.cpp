@@ -1,3 +1,4 @@
+#include "scan/ScanRun.h"
 #include "ScanFixture.h"
 
 #include "shell/RecycleBin.h"
@@ -146,7 +147,7 @@ void TestScanSafety::sameFileIsNoCopy()
 
     // Two names of one file: no copy, so nothing is found and nothing moves.
     QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(2, 0));
-    QCOMPARE(form.DuplicateCount, 0);
+    QCOMPARE(form.scan()->DuplicateCount, 0);
     QCOMPARE(entriesOf(fx.trashFolder()), QStringList());
     QCOMPARE(contentOf(a), kMail);
 }
@@ -183,7 +184,7 @@ void TestScanSafety::linkNeverStandsForTheLastCopy()
     fx.answers.setDefaultKeys({Qt::Key_Return}, 1);
     fx.scan();
 
-    QCOMPARE(form.DuplicateCount, 1);
+    QCOMPARE(form.scan()->DuplicateCount, 1);
     QCOMPARE(entriesOf(fx.folder()), QStringList{fileName});
     QVERIFY(!isLink(file));
     QCOMPARE(contentOf(file), kMail);
@@ -215,7 +216,7 @@ void TestScanSafety::referenceBecomesLinkToCandidateWhileAsked()
     QVERIFY2(texts[2].startsWith(notMovedStart(x1)), qPrintable(texts[2]));
     QCOMPARE(entriesOf(fx.trashFolder()), QStringList());
     QCOMPARE(contentOf(x1), kMail);
-    QVERIFY(form.DuplicateCount >= 1);
+    QVERIFY(form.scan()->DuplicateCount >= 1);
 }
 
 void TestScanSafety::changeAtTheMomentOfTheMove_data()
@@ -312,7 +313,7 @@ void TestScanSafety::folderSwappedAtTheMomentOfTheMove()
     const QByteArray record = contentOf(fx.dataHome() + "/Trash/info/x1.txt.trashinfo");
     QVERIFY2(record.contains("Path=" + QUrl::toPercentEncoding(moved + "/x1.txt", "/")),
              record.constData());
-    QCOMPARE(form.DuplicateCount, 1);
+    QCOMPARE(form.scan()->DuplicateCount, 1);
     // Put things back as they were for the fixture's clean-up.
     QVERIFY(QFile::remove(fx.folder()));
     QVERIFY(QDir().rename(moved, fx.folder()));
@@ -356,7 +357,7 @@ void TestScanSafety::unwritableTrash()
         QVERIFY2(texts[i].startsWith("Impossible de placer le fichier"), qPrintable(texts[i]));
     QCOMPARE(fx.answers.buttons()[1], (QStringList{"OK", "Annuler"}));
     QCOMPARE(ScanFixture::withoutTime(texts.last()), ScanFixture::summary(4, found, warnings));
-    QCOMPARE(form.DuplicateCount, found);
+    QCOMPARE(form.scan()->DuplicateCount, found);
     QCOMPARE(fx.filesInFolder(), (QStringList{"x1.txt", "x2.txt", "y1.txt", "y2.txt"}));
     QCOMPARE(fx.duplicatesListed(), QStringList());
 }
