@@ -56,6 +56,7 @@ public:
     // The trash the last move went to, empty before any.
     const QString& lastTrash() const { return m_lastTrash; }
     View& view() { return m_view; }
+    const View& view() const { return m_view; }
     const ScanListing& listing() const { return m_listing; }
     const QString& referenceName() const { return m_names.at(m_view.position); }
     FingerprintIndex& index() { return m_index; }

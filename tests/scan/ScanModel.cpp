@@ -1,6 +1,6 @@
 #include "ScanModel.h"
 
-#include "ScanFixture.h"
+#include "ScanTexts.h"
 
 #include <QCollator>
 #include <QStringDecoder>
@@ -282,7 +282,7 @@ ScanModel::Trace ScanModel::run() const
             Answer answer = Yes;
             if (!automatic) {
                 answer = answers.value(nextAnswer++, No);
-                trace.dialogs << ScanFixture::question(reference, candidate);
+                trace.dialogs << ScanTexts::question(reference, candidate);
                 trace.keys << (answer == Yes  ? Qt::Key_O
                                : answer == No ? Qt::Key_N
                                               : Qt::Key_Escape);
@@ -297,7 +297,7 @@ ScanModel::Trace ScanModel::run() const
             }
         }
     }
-    trace.dialogs << ScanFixture::summary(int(mainList.size()), trace.found);
+    trace.dialogs << ScanTexts::summary(int(mainList.size()), trace.found);
     trace.keys << Qt::Key_Return;
     sortNames(trace.listed);
     std::sort(trace.moved.begin(), trace.moved.end());

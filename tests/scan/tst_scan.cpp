@@ -114,7 +114,7 @@ void TestScan::exampleOfThreeFiles()
     QCOMPARE(fx.duplicatesListed(), QStringList{"a1.txt"});
     QCOMPARE(form.scan()->DuplicateCount, 1);
     QCOMPARE(fx.answers.texts().first(), QStringLiteral("Comparer 3 fichiers ?"));
-    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(3, 1));
+    QCOMPARE(ScanTexts::withoutTime(fx.answers.texts().last()), ScanTexts::summary(3, 1));
     QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
     QVERIFY(!form.Panel_GAUGE()->isVisible());
     // The caption keeps the last reference's name.
@@ -169,7 +169,7 @@ void TestScan::manualAnswers()
     QCOMPARE(form.scan()->DuplicateCount, found);
     QCOMPARE(form.statusText(3), QString::number(found));
     QCOMPARE(fx.answers.texts().size(), questions + 2);
-    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(3, found));
+    QCOMPARE(ScanTexts::withoutTime(fx.answers.texts().last()), ScanTexts::summary(3, found));
 }
 
 void TestScan::questionTextIsExact()
@@ -185,8 +185,8 @@ void TestScan::questionTextIsExact()
     fx.answers.press(Qt::Key_Return);
     fx.scan();
     QCOMPARE(fx.answers.texts().size(), 4);
-    QCOMPARE(fx.answers.texts()[1], ScanFixture::question("abc2.txt", "abc.txt"));
-    QCOMPARE(fx.answers.texts()[2], ScanFixture::question("abc.txt", "abc2.txt"));
+    QCOMPARE(fx.answers.texts()[1], ScanTexts::question("abc2.txt", "abc.txt"));
+    QCOMPARE(fx.answers.texts()[2], ScanTexts::question("abc.txt", "abc2.txt"));
     QCOMPARE(fx.answers.captions()[1], QStringLiteral("Confirmer"));
 }
 
@@ -230,7 +230,7 @@ void TestScan::emptyMainList()
     fx.answers.press(Qt::Key_Return).press(Qt::Key_Return);
     fx.scan();
     QCOMPARE(fx.answers.texts().first(), QStringLiteral("Comparer 0 fichiers ?"));
-    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(0, 0));
+    QCOMPARE(ScanTexts::withoutTime(fx.answers.texts().last()), ScanTexts::summary(0, 0));
     QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
 }
 
@@ -333,7 +333,7 @@ void TestScan::escapeStopsScan()
     fx.scan();
     // Only the first reference (the last file) was handled; the summary reports the whole list.
     QCOMPARE(form.windowTitle(), QStringLiteral("h4.txt"));
-    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(4, 0));
+    QCOMPARE(ScanTexts::withoutTime(fx.answers.texts().last()), ScanTexts::summary(4, 0));
     QVERIFY(form.isVisible());
 }
 
@@ -349,7 +349,7 @@ void TestScan::closeDuringScanStopsThenSecondCloseSaves()
     fx.scan();
     QVERIFY(form.isVisible());
     QCOMPARE(form.windowTitle(), QStringLiteral("m3.txt"));
-    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(3, 0));
+    QCOMPARE(ScanTexts::withoutTime(fx.answers.texts().last()), ScanTexts::summary(3, 0));
     // Nothing was saved by the refused close.
     QCOMPARE(IniReadString("OPTIONS", "MASQUE", "none"), QStringLiteral("none"));
     form.close();
@@ -402,7 +402,7 @@ void TestScan::newMaskDuringScanStopsCleanly()
     fx.scan();
     const QStringList texts = fx.answers.texts();
     QCOMPARE(texts.mid(1, texts.size() - 2), reports);
-    QCOMPARE(ScanFixture::withoutTime(texts.last()), ScanFixture::summary(listed, 0));
+    QCOMPARE(ScanTexts::withoutTime(texts.last()), ScanTexts::summary(listed, 0));
     QCOMPARE(fx.filesInFolder().size(), 4);
     QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
 }
@@ -455,7 +455,7 @@ void TestScan::trashFailureReportedAndFileKept()
     QVERIFY2(fx.answers.texts()[1].contains(fx.folder() + "/v1.txt"),
              qPrintable(fx.answers.texts()[1]));
     QVERIFY(fx.answers.texts()[1].contains(QStringLiteral("corbeille")));
-    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(2, 2, 2));
+    QCOMPARE(ScanTexts::withoutTime(fx.answers.texts().last()), ScanTexts::summary(2, 2, 2));
 }
 
 void TestScan::textTooLongForPane_data()
@@ -489,7 +489,7 @@ void TestScan::textTooLongForPane()
     fx.scan();
     QStringList texts = fx.answers.texts();
     for (QString& text : texts)
-        text = ScanFixture::withoutTime(text);
+        text = ScanTexts::withoutTime(text);
     QCOMPARE(texts.mid(1), expected);
 }
 
@@ -511,7 +511,7 @@ void TestScan::textTooLongForPaneBySize()
     fx.scan();
     QStringList texts = fx.answers.texts();
     for (QString& text : texts)
-        text = ScanFixture::withoutTime(text);
+        text = ScanTexts::withoutTime(text);
     // Opening the window may already have refused it, as the list's first file.
     while (!texts.isEmpty() && !texts.first().startsWith(QStringLiteral("Comparer")))
         texts.removeFirst();
@@ -612,7 +612,7 @@ void TestScan::randomFolders()
                        ".eml";
             } while (used.contains(name));
             used.insert(name);
-            const QByteArray bytes = ScanFixture::randomEncoding(text, rng);
+            const QByteArray bytes = ScanTexts::randomEncoding(text, rng);
             fx.write(name, bytes);
             textOf[name] = ScanModel::key(bytes);
         }

@@ -29,7 +29,7 @@ constexpr off_t kTwoGiB = off_t(2) * 1024 * 1024 * 1024;
 QStringList withoutTimes(QStringList texts)
 {
     for (QString& text : texts)
-        text = ScanFixture::withoutTime(text);
+        text = ScanTexts::withoutTime(text);
     return texts;
 }
 
@@ -196,7 +196,7 @@ void TestScanFaults::fileChangesWhileQuestionIsOpen()
     QCOMPARE(fx.answers.captions()[2], QStringLiteral("Avertissement"));
     QVERIFY2(texts[3].contains("a2.txt\r\n&&\r\na1.txt"), qPrintable(texts[3]));
     // The duplicate found counts, though it stayed; the scan went on to the next pair.
-    QCOMPARE(texts[4], ScanFixture::summary(4, 2, 1));
+    QCOMPARE(texts[4], ScanTexts::summary(4, 2, 1));
     QCOMPARE(form.scan()->DuplicateCount, 2);
     QCOMPARE(form.statusText(3), QStringLiteral("2"));
 
@@ -260,7 +260,7 @@ void TestScanFaults::fileChangesBetweenFingerprintAndComparison()
     fx.scan();
 
     QCOMPARE(withoutTimes(fx.answers.texts()),
-             (QStringList{"Comparer 6 fichiers ?", ScanFixture::summary(6, int(trashed.size()))}));
+             (QStringList{"Comparer 6 fichiers ?", ScanTexts::summary(6, int(trashed.size()))}));
     QCOMPARE(fx.filesInFolder(), remaining);
     QCOMPARE(fx.filesInTrash(), trashed);
     QCOMPARE(fx.duplicatesListed(), trashed);
@@ -334,7 +334,7 @@ void TestScanFaults::fileChangesBetweenComparisonAndMove()
         QCOMPARE(fx.answers.captions()[i + 1], QStringLiteral("Avertissement"));
     }
     // Every duplicate found is counted, moved or not.
-    QCOMPARE(texts.last(), ScanFixture::summary(3, found, int(warned.size())));
+    QCOMPARE(texts.last(), ScanTexts::summary(3, found, int(warned.size())));
     QCOMPARE(form.scan()->DuplicateCount, found);
     QCOMPARE(fx.filesInFolder(), remaining);
     QCOMPARE(fx.filesInTrash(), QStringList{"z1.txt"});
@@ -390,7 +390,7 @@ void TestScanFaults::folderTakenAwayDuringScan()
         // to the trash, each record naming where the file now really was, and one copy of each
         // text stays.
         QCOMPARE(texts.size(), 2);
-        QCOMPARE(texts.last(), ScanFixture::summary(5, 3));
+        QCOMPARE(texts.last(), ScanTexts::summary(5, 3));
         QCOMPARE(fx.filesInTrash(), (QStringList{"f1.txt", "f2.txt", "g1.txt"}));
         QCOMPARE(QDir(away).entryList(QDir::Files, QDir::Name), (QStringList{"f3.txt", "g2.txt"}));
         QFile record(fx.dataHome() + "/Trash/info/g1.txt.trashinfo");
@@ -412,7 +412,7 @@ void TestScanFaults::folderTakenAwayDuringScan()
                                  "Impossible d'ouvrir le fichier"),
              qPrintable(texts[1]));
     QVERIFY2(texts[1].endsWith(kNotMovedEnd), qPrintable(texts[1]));
-    QCOMPARE(texts.last(), ScanFixture::summary(5, 1, 1));
+    QCOMPARE(texts.last(), ScanTexts::summary(5, 1, 1));
     QVERIFY(fx.filesInTrash().isEmpty());
 }
 
@@ -450,7 +450,7 @@ void TestScanFaults::laterCandidateOfThePassChanges()
     fx.scan();
 
     QCOMPARE(withoutTimes(fx.answers.texts()),
-             (QStringList{"Comparer 4 fichiers ?", ScanFixture::summary(4, 2)}));
+             (QStringList{"Comparer 4 fichiers ?", ScanTexts::summary(4, 2)}));
     if (fault == "FIFO")
         QVERIFY(isFifo(p2));
     QCOMPARE(fx.filesInFolder(), remaining);
@@ -482,7 +482,7 @@ void TestScanFaults::referenceGrownPastTwoGiBDuringScan()
                           "ERREUR 346 COMPARERExecute : Appel de Charge1\r\nImpossible d'ouvrir le "
                           "fichier \"" +
                               big + "\". Le fichier fait 2 Go ou plus.",
-                          ScanFixture::summary(5, 2)}));
+                          ScanTexts::summary(5, 2)}));
     // The scan went on after g: a2's pass moved a1.
     QCOMPARE(fx.filesInFolder(), (QStringList{"a2.txt", "g.txt", "h2.txt"}));
     QCOMPARE(fx.filesInTrash(), (QStringList{"a1.txt", "h1.txt"}));

@@ -95,7 +95,7 @@ void TestScanFolder::maskErrorThenAnotherFolder()
     QCOMPARE(texts[0], kBlankPattern);
     QCOMPARE(texts[1], kBlankPattern);
     QCOMPARE(texts[2], QStringLiteral("Comparer 2 fichiers ?"));
-    QCOMPARE(ScanFixture::withoutTime(texts[3]), ScanFixture::summary(2, 1));
+    QCOMPARE(ScanTexts::withoutTime(texts[3]), ScanTexts::summary(2, 1));
     // The duplicate went from the chosen folder; the earlier folder is untouched.
     QCOMPARE(fx.filesInFolder(), QStringList{"m1.txt"});
     QCOMPARE(filesIn(chosen.path()), QStringList{"m2.txt"});
@@ -207,8 +207,8 @@ void TestScanFolder::namesCannotForgeLinesOfTheQuestion()
     const QStringList texts = fx.answers.texts();
     QCOMPARE(texts.size(), 4);
     const QString shown = QStringLiteral("x2\u240D\u240A&&&&\u240D\u240Ax1.txt");
-    QCOMPARE(texts[1], ScanFixture::question(shown, QStringLiteral("x1.txt")));
-    QCOMPARE(texts[2], ScanFixture::question(QStringLiteral("x1.txt"), shown));
+    QCOMPARE(texts[1], ScanTexts::question(shown, QStringLiteral("x1.txt")));
+    QCOMPARE(texts[2], ScanTexts::question(QStringLiteral("x1.txt"), shown));
     QCOMPARE(fx.filesInFolder(), (QStringList{"x1.txt", forged}));
 }
 

@@ -146,7 +146,7 @@ void TestScanSafety::sameFileIsNoCopy()
     fx.scan();
 
     // Two names of one file: no copy, so nothing is found and nothing moves.
-    QCOMPARE(ScanFixture::withoutTime(fx.answers.texts().last()), ScanFixture::summary(2, 0));
+    QCOMPARE(ScanTexts::withoutTime(fx.answers.texts().last()), ScanTexts::summary(2, 0));
     QCOMPARE(form.scan()->DuplicateCount, 0);
     QCOMPARE(entriesOf(fx.trashFolder()), QStringList());
     QCOMPARE(contentOf(a), kMail);
@@ -356,7 +356,7 @@ void TestScanSafety::unwritableTrash()
     for (int i = 1; i <= warnings; ++i)
         QVERIFY2(texts[i].startsWith("Impossible de placer le fichier"), qPrintable(texts[i]));
     QCOMPARE(fx.answers.buttons()[1], (QStringList{"OK", "Annuler"}));
-    QCOMPARE(ScanFixture::withoutTime(texts.last()), ScanFixture::summary(4, found, warnings));
+    QCOMPARE(ScanTexts::withoutTime(texts.last()), ScanTexts::summary(4, found, warnings));
     QCOMPARE(form.scan()->DuplicateCount, found);
     QCOMPARE(fx.filesInFolder(), (QStringList{"x1.txt", "x2.txt", "y1.txt", "y2.txt"}));
     QCOMPARE(fx.duplicatesListed(), QStringList());
