@@ -5,7 +5,7 @@
 // cache, measured in the same run. The folder is made in the temporary folder, whose file system
 // must hold sparse files.
 
-#include "app/EInvalidOperation.h"
+#include "base/Errors.h"
 #include "app/TForm1.h"
 #include "MailCorpus.h"
 #include "scan/ComparisonStream.h"
@@ -134,7 +134,7 @@ int main(int argc, char** argv)
     for (const QString& path : big) {
         try {
             pane.LoadFromFile(path);
-        } catch (const EInvalidOperation&) {
+        } catch (const base::EInvalidOperation&) {
             ++refused;
         }
     }

@@ -3,8 +3,8 @@
 #include "FuzzCheck.h"
 #include "FuzzInput.h"
 
-#include "app/Exception.h"
-#include "widgets/MaskMatcher.h"
+#include "base/Errors.h"
+#include "base/MaskMatcher.h"
 
 #include <unicode/uchar.h>
 
@@ -108,14 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QString P = upperOneToOne(mask);
     const QString S = upperOneToOne(name);
     FUZZ_CHECK(
-        MaskMatcher::upperCase(mask) == P && MaskMatcher::upperCase(name) == S,
+        base::MaskMatcher::upperCase(mask) == P && base::MaskMatcher::upperCase(name) == S,
         QStringLiteral("one-to-one upper case of %1 / %2").arg(fuzzDump(mask), fuzzDump(name)));
 
     if (P.isEmpty()) {
         bool raised = false;
         try {
-            MaskMatcher::matches(P, S.isEmpty() ? QStringLiteral("A") : S);
-        } catch (const Exception& e) {
+            base::MaskMatcher::matches(P, S.isEmpty() ? QStringLiteral("A") : S);
+        } catch (const base::Exception& e) {
             raised = e.message() == QLatin1String("Search string cannot be blank");
         }
         FUZZ_CHECK(raised, QStringLiteral("an empty pattern must be refused"));
@@ -125,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0; // names are never empty
 
     const bool expected = oracleMatches(P, S);
-    const bool actual = MaskMatcher::matches(P, S);
+    const bool actual = base::MaskMatcher::matches(P, S);
     FUZZ_CHECK(actual == expected, QStringLiteral("pattern %1\nname %2\nexpected %3")
                                        .arg(fuzzDump(P), fuzzDump(S), expected ? "match" : "none"));
     return 0;

@@ -7,7 +7,7 @@
 #include "scan/TMemo.h"
 #include "settings/WindowPersistence.h"
 #include "shell/ShellOpen.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 #include "widgets/TGauge.h"
 #include "widgets/TJvCaptionPanel.h"
 #include "widgets/TJvDirectoryEdit.h"
@@ -541,7 +541,7 @@ void TForm1::JvDirectoryEdit1Change()
         return;
     // Resolved once: the first list moves the process's current folder, against which a relative
     // text would name another folder for the second.
-    m_fieldFolder = PathRules::resolveFolder(m_fieldText);
+    m_fieldFolder = base::PathRules::resolveFolder(m_fieldText);
     std::exception_ptr error;
     try {
         m_JvFileListBox1->setDirectory(m_fieldFolder);

@@ -1,6 +1,6 @@
 #include "dialogs/ErrorReport.h"
 
-#include "app/Exception.h"
+#include "base/Errors.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/MessageDialogs.h"
 
@@ -29,7 +29,7 @@ void ShowErrorReport(const QString& message)
 
 void ReportException(const std::exception& error)
 {
-    if (const auto* own = dynamic_cast<const Exception*>(&error))
+    if (const auto* own = dynamic_cast<const base::Exception*>(&error))
         ShowErrorReport(own->message());
     else if (dynamic_cast<const std::bad_alloc*>(&error))
         ShowErrorReport(QStringLiteral("Mémoire insuffisante"));

@@ -1,6 +1,6 @@
 #include "scan/ComparisonStream.h"
 
-#include "app/EInOutError.h"
+#include "base/Errors.h"
 #include "scan/TextCodec.h"
 
 #include <unicode/stringoptions.h>
@@ -59,7 +59,7 @@ qsizetype ComparisonStream::readAt(qint64 offset, char* into, qsizetype count) c
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            ThrowFileOpenError(m_path, EInOutError::systemText(errno));
+            ThrowFileOpenError(m_path, base::EInOutError::systemText(errno));
         }
         if (got == 0)
             break;
@@ -81,7 +81,7 @@ void ComparisonStream::readHead()
         return;
     struct stat info;
     if (::fstat(m_fd, &info) != 0)
-        ThrowFileOpenError(m_path, EInOutError::systemText(errno));
+        ThrowFileOpenError(m_path, base::EInOutError::systemText(errno));
     if (info.st_size >= kFileSizeLimit)
         ThrowFileOpenError(m_path, FileTooLargeReason());
     m_size = info.st_size;

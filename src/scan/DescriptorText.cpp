@@ -1,6 +1,6 @@
 #include "scan/DescriptorText.h"
 
-#include "app/EOutOfMemory.h"
+#include "base/Errors.h"
 #include "scan/ComparisonStream.h"
 #include "scan/TextCodec.h"
 
@@ -27,7 +27,7 @@ bool DescriptorTextsEqual(int fdA, const QString& pathA, int fdB, const QString&
         ComparisonStream b(fdB, pathB);
         return ComparisonStream::sameForm(a, b);
     } catch (const std::bad_alloc&) {
-        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+        throw base::EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
     }
 }
 
@@ -37,7 +37,7 @@ QString LoadTextDescriptor(int fd, const QString& path)
     try {
         return FileText(bytes);
     } catch (const std::bad_alloc&) {
-        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+        throw base::EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
     }
 }
 

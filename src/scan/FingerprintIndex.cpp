@@ -1,9 +1,9 @@
 #include "scan/FingerprintIndex.h"
 
-#include "app/EOutOfMemory.h"
+#include "base/Errors.h"
 #include "scan/ComparisonStream.h"
 #include "scan/TextCodec.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 
 #include <QThreadPool>
 
@@ -38,7 +38,7 @@ FileStamp FileStamp::of(const struct ::stat& info)
 
 FileStamp FileStamp::of(const QString& path)
 {
-    return of(PathRules::localPath(path));
+    return of(base::PathRules::localPath(path));
 }
 
 Fingerprint Fingerprint::of(const QString& comparisonForm)
@@ -116,7 +116,7 @@ QByteArray FingerprintIndex::nameInFolder(const QString& path) const
 {
     QByteArray name;
     if (m_folderFd < 0 || !path.startsWith(m_folderPrefix) ||
-        !PathRules::encodePath(path.mid(m_folderPrefix.size()), name) || name.contains('/'))
+        !base::PathRules::encodePath(path.mid(m_folderPrefix.size()), name) || name.contains('/'))
         return QByteArray();
     return name;
 }
@@ -152,7 +152,7 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
         }
         entry.print = Fingerprint::ofStream(stream, &entry.textLength);
     } catch (const std::bad_alloc&) {
-        entry.error = std::make_exception_ptr(EOutOfMemory(QStringLiteral("Mémoire insuffisante")));
+        entry.error = std::make_exception_ptr(base::EOutOfMemory(QStringLiteral("Mémoire insuffisante")));
     } catch (...) {
         entry.error = std::current_exception();
     }

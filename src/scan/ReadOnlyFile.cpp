@@ -1,8 +1,8 @@
 #include "scan/ReadOnlyFile.h"
 
-#include "app/EInOutError.h"
+#include "base/Errors.h"
 #include "scan/TextCodec.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -15,7 +15,7 @@ namespace {
 QString notRegularReason(mode_t mode)
 {
     if (S_ISDIR(mode))
-        return EInOutError::systemText(EISDIR);
+        return base::EInOutError::systemText(EISDIR);
     return QStringLiteral("Ce n'est pas un fichier ordinaire.");
 }
 
@@ -25,7 +25,7 @@ ReadOnlyFile ReadOnlyFile::open(const QString& path)
 {
     QByteArray name;
     // A text that names no file must not be bent into one that names another.
-    if (!PathRules::encodePath(path, name) || name.isEmpty())
+    if (!base::PathRules::encodePath(path, name) || name.isEmpty())
         ThrowFileOpenError(
             path, QStringLiteral("Le nom du fichier ne peut pas être codé pour le système."));
     return openAt(AT_FDCWD, name, path);
@@ -38,17 +38,17 @@ ReadOnlyFile ReadOnlyFile::openAt(int folderFd, const QByteArray& name, const QS
     struct stat& info = given ? *given : own;
     // Checked before opening so that a FIFO or a device is never even opened.
     if (::fstatat(folderFd, name.constData(), &info, 0) != 0)
-        ThrowFileOpenError(path, EInOutError::systemText(errno));
+        ThrowFileOpenError(path, base::EInOutError::systemText(errno));
     if (!S_ISREG(info.st_mode))
         ThrowFileOpenError(path, notRegularReason(info.st_mode));
     ReadOnlyFile file(
         ::openat(folderFd, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY), path,
         0);
     if (file.m_fd < 0)
-        ThrowFileOpenError(path, EInOutError::systemText(errno));
+        ThrowFileOpenError(path, base::EInOutError::systemText(errno));
     // The name may have been given to another kind of file since the first look.
     if (::fstat(file.m_fd, &info) != 0)
-        ThrowFileOpenError(path, EInOutError::systemText(errno));
+        ThrowFileOpenError(path, base::EInOutError::systemText(errno));
     if (!S_ISREG(info.st_mode))
         ThrowFileOpenError(path, notRegularReason(info.st_mode));
     if (info.st_size >= kFileSizeLimit)

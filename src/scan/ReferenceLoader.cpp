@@ -3,7 +3,7 @@
 #include "app/TForm1.h"
 #include "scan/CandidatePrefix.h"
 #include "scan/TMemo.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 #include "widgets/TJvFileListBox.h"
 
 
@@ -21,7 +21,7 @@ bool ReferenceLoader::CHARGE1Execute()
     if (fileName.isEmpty())
         return false;
     // Links are followed; a folder or a file gone since the list was read is no reference.
-    if (!PathRules::isRegularFile(fileName))
+    if (!base::PathRules::isRegularFile(fileName))
         return false;
     m_form.Memo1()->LoadFromFile(fileName);
     return true;

@@ -1,13 +1,13 @@
 #include "scan/ScanEngine.h"
 
-#include "app/Exception.h"
+#include "base/Errors.h"
 #include "scan/CandidatePrefix.h"
 #include "scan/DescriptorText.h"
 #include "scan/ScanListener.h"
 #include "scan/TextCodec.h"
 #include "shell/RecycleBin.h"
-#include "widgets/MaskMatcher.h"
-#include "widgets/PathRules.h"
+#include "base/MaskMatcher.h"
+#include "base/PathRules.h"
 
 #include <QScopeGuard>
 
@@ -27,7 +27,7 @@ void ScanEngine::keepAlive(bool now)
 }
 
 void ScanEngine::run(const QString& folder, const QStringList& names,
-                     FolderListing::FileKinds kinds)
+                     base::FolderListing::FileKinds kinds)
 {
     m_names = names;
     m_duplicates = 0;
@@ -64,7 +64,7 @@ void ScanEngine::run(const QString& folder, const QStringList& names,
         m_view.currentCandidate = -1;
         try {
             loadReference(i);
-        } catch (const Exception& e) {
+        } catch (const base::Exception& e) {
             m_listener.loadFailed(
                 QStringLiteral("ERREUR 346 COMPARERExecute : Appel de Charge1\r\n") + e.message());
         }
@@ -74,7 +74,7 @@ void ScanEngine::run(const QString& folder, const QStringList& names,
 
         try {
             chooseCandidates(i);
-        } catch (const Exception& e) {
+        } catch (const base::Exception& e) {
             m_listener.loadFailed(
                 QStringLiteral("ERREUR 354  COMPARERExecute : Appel de Charge2\r\n") + e.message());
         }
@@ -82,7 +82,7 @@ void ScanEngine::run(const QString& folder, const QStringList& names,
         if (m_listener.listChanged())
             break;
 
-        m_view.caption = PathRules::shownName(m_names[i]);
+        m_view.caption = base::PathRules::shownName(m_names[i]);
         // A reference whose file is gone, or could not be read, gets no pass.
         if (m_haveReference && !m_visits.isEmpty()) {
             if (!pass(m_listener.automatic()))
@@ -144,12 +144,12 @@ void ScanEngine::chooseCandidates(int position)
     const QString& name = m_names[position];
     freshenListing();
     m_view.candidateMask = CandidatePrefix(name, m_listener.mode()) + QLatin1Char('*');
-    m_candidatePatterns = MaskMatcher::splitMask(m_view.candidateMask);
+    m_candidatePatterns = base::MaskMatcher::splitMask(m_view.candidateMask);
     if (m_candidatePatterns.contains(QString())) {
         // Reading the list with an empty pattern fails where a re-read would.
         try {
             m_listing.matching(m_view.candidateMask);
-        } catch (const Exception&) {
+        } catch (const base::Exception&) {
             m_view.candidatesFailed = true;
             throw;
         }
@@ -169,7 +169,7 @@ bool ScanEngine::openReference()
             m_view.referenceTextRead = true;
         }
         return true;
-    } catch (const Exception& e) {
+    } catch (const base::Exception& e) {
         // The file became unreadable since it was fingerprinted: no pass, as for a failed load.
         m_referenceFile.close();
         m_haveReference = false;
@@ -250,21 +250,21 @@ bool ScanEngine::moveToTrash(int index)
     ScanFolder::File candidate;
     try {
         candidate = m_folder.openFile(name);
-    } catch (const Exception& e) {
+    } catch (const base::Exception& e) {
         warnNotMoved(path, e.message());
         return false;
     }
     ScanFolder::File reference;
     try {
         reference = m_folder.openFile(m_names[m_view.position]);
-    } catch (const Exception& e) {
+    } catch (const base::Exception& e) {
         warnNotMoved(path, QStringLiteral("Le fichier de référence ne peut plus être lu : ") +
                                e.message());
         // The rest of the pass would only find copies of a text the reference no longer holds.
         m_haveReference = false;
         return false;
     }
-    const QString shownReference = PathRules::shownName(referencePath);
+    const QString shownReference = base::PathRules::shownName(referencePath);
     const QString changedText =
         QStringLiteral("Son texte, ou celui de \"%1\", a changé depuis la comparaison.")
             .arg(shownReference);
@@ -290,7 +290,7 @@ bool ScanEngine::moveToTrash(int index)
             warnNotMoved(path, changedText);
             return false;
         }
-    } catch (const Exception& e) {
+    } catch (const base::Exception& e) {
         warnNotMoved(path, e.message());
         return false;
     }
@@ -312,7 +312,7 @@ bool ScanEngine::moveToTrash(int index)
                 *why = changedText;
                 return false;
             }
-        } catch (const Exception& e) {
+        } catch (const base::Exception& e) {
             *why = e.message();
             return false;
         }

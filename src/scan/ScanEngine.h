@@ -49,7 +49,7 @@ public:
     // Walks the names, in the folder as they are listed there, from the last to the first; kinds
     // are those a listing of candidates keeps. Raises what ends a scan (a candidate that cannot be
     // loaded); a folder that cannot be opened is told to the listener and nothing is scanned.
-    void run(const QString& folder, const QStringList& names, FolderListing::FileKinds kinds);
+    void run(const QString& folder, const QStringList& names, base::FolderListing::FileKinds kinds);
 
     int duplicates() const { return m_duplicates; }
     int notMoved() const { return m_notMoved; }

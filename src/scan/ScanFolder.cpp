@@ -1,9 +1,9 @@
 #include "scan/ScanFolder.h"
 
-#include "app/EInOutError.h"
+#include "base/Errors.h"
 #include "scan/ReadOnlyFile.h"
 #include "scan/TextCodec.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -60,14 +60,14 @@ ScanFolder::~ScanFolder()
 bool ScanFolder::open(const QString& path, QString* reason)
 {
     close();
-    const QByteArray local = PathRules::localPath(path);
+    const QByteArray local = base::PathRules::localPath(path);
     const int fd =
         local.isEmpty() ? -1 : ::open(local.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         const int err = local.isEmpty() ? ENOENT : errno;
         if (reason)
             *reason = QStringLiteral("Impossible d'ouvrir le dossier \"%1\". %2")
-                          .arg(PathRules::shownName(path), EInOutError::systemText(err));
+                          .arg(base::PathRules::shownName(path), base::EInOutError::systemText(err));
         return false;
     }
     m_fd = fd;
@@ -85,7 +85,7 @@ void ScanFolder::close()
 
 QString ScanFolder::fullName(const QString& name) const
 {
-    return PathRules::fullName(m_path, name);
+    return base::PathRules::fullName(m_path, name);
 }
 
 FileStamp ScanFolder::stamp() const
@@ -101,9 +101,9 @@ ScanFolder::File ScanFolder::openFile(const QString& name) const
     const QString path = fullName(name);
     QByteArray local;
     // A listed name never holds "/": one that does would reach outside the folder.
-    if (!PathRules::encodePath(name, local) || local.isEmpty() || local.contains('/') ||
+    if (!base::PathRules::encodePath(name, local) || local.isEmpty() || local.contains('/') ||
         local == "." || local == "..")
-        ThrowFileOpenError(path, EInOutError::systemText(ENOENT));
+        ThrowFileOpenError(path, base::EInOutError::systemText(ENOENT));
     File file;
     struct stat own;
     if (::fstatat(m_fd, local.constData(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&

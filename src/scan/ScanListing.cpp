@@ -1,31 +1,31 @@
 #include "scan/ScanListing.h"
 
-#include "widgets/MaskMatcher.h"
-#include "widgets/PathRules.h"
+#include "base/MaskMatcher.h"
+#include "base/PathRules.h"
 
 #include <algorithm>
 #include <sys/stat.h>
 
-void ScanListing::read(const QString& folder, FolderListing::FileKinds kinds)
+void ScanListing::read(const QString& folder, base::FolderListing::FileKinds kinds)
 {
     read(-1, folder, kinds);
 }
 
-void ScanListing::read(int folderFd, const QString& folder, FolderListing::FileKinds kinds)
+void ScanListing::read(int folderFd, const QString& folder, base::FolderListing::FileKinds kinds)
 {
     m_folder = folder;
     m_folderFd = folderFd;
     m_kinds = kinds;
     // Stamped before reading: a change during the read shows as stale next time.
     m_folderStamp = folderStamp();
-    m_names = folderFd >= 0 ? FolderListing::listAt(folderFd, {}, kinds)
-                            : FolderListing::list(folder, {}, kinds);
+    m_names = folderFd >= 0 ? base::FolderListing::listAt(folderFd, {}, kinds)
+                            : base::FolderListing::list(folder, {}, kinds);
     m_upperNames.clear();
     m_upperNames.reserve(m_names.size());
     m_indexByName.clear();
     m_indexByName.reserve(m_names.size());
     for (int i = 0; i < m_names.size(); ++i) {
-        m_upperNames.append(MaskMatcher::upperCase(m_names[i]));
+        m_upperNames.append(base::MaskMatcher::upperCase(m_names[i]));
         m_indexByName.insert(m_names[i], i);
     }
     m_gone = QList<bool>(m_names.size(), false);
@@ -62,7 +62,7 @@ void ScanListing::removeOwn(int index, const FileStamp& folderBefore)
 
 QString ScanListing::path(int index) const
 {
-    return PathRules::fullName(m_folder, m_names.at(index));
+    return base::PathRules::fullName(m_folder, m_names.at(index));
 }
 
 QStringList ScanListing::paths() const
@@ -70,7 +70,7 @@ QStringList ScanListing::paths() const
     QStringList result;
     result.reserve(m_names.size());
     for (const QString& name : m_names)
-        result.append(PathRules::fullName(m_folder, name));
+        result.append(base::PathRules::fullName(m_folder, name));
     return result;
 }
 
@@ -81,12 +81,12 @@ int ScanListing::indexOf(const QString& name) const
 
 bool ScanListing::matches(const QStringList& patterns, int index) const
 {
-    return MaskMatcher::matchesAny(patterns, m_upperNames.at(index));
+    return base::MaskMatcher::matchesAny(patterns, m_upperNames.at(index));
 }
 
 QList<int> ScanListing::matching(const QString& mask) const
 {
-    const QStringList patterns = MaskMatcher::splitMask(mask);
+    const QStringList patterns = base::MaskMatcher::splitMask(mask);
     QList<int> result;
     for (int i = 0; i < m_names.size(); ++i) {
         if (!m_gone[i] && matches(patterns, i))

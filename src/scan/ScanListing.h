@@ -1,7 +1,7 @@
 #pragma once
 
 #include "scan/FingerprintIndex.h"
-#include "widgets/FolderListing.h"
+#include "base/FolderListing.h"
 
 #include <QHash>
 #include <QList>
@@ -15,10 +15,10 @@
 class ScanListing {
 public:
     // Lists the folder as a file list with these kinds and the mask "*" would.
-    void read(const QString& folder, FolderListing::FileKinds kinds);
+    void read(const QString& folder, base::FolderListing::FileKinds kinds);
     // The same through a folder already open, which must stay open while the listing is used:
     // the folder's path is then only a name for it.
-    void read(int folderFd, const QString& folder, FolderListing::FileKinds kinds);
+    void read(int folderFd, const QString& folder, base::FolderListing::FileKinds kinds);
     // Whether another program has added, removed or renamed a file since the folder was read.
     bool isStale() const;
     // A file this scan has just moved away. folderBefore is the folder's stamp taken just before
@@ -26,7 +26,7 @@ public:
     void removeOwn(int index, const FileStamp& folderBefore);
 
     QString folder() const { return m_folder; }
-    FolderListing::FileKinds kinds() const { return m_kinds; }
+    base::FolderListing::FileKinds kinds() const { return m_kinds; }
     FileStamp folderStamp() const;
     const QStringList& names() const { return m_names; }
     int size() const { return int(m_names.size()); }
@@ -56,7 +56,7 @@ public:
 private:
     QString m_folder;
     int m_folderFd = -1;
-    FolderListing::FileKinds m_kinds;
+    base::FolderListing::FileKinds m_kinds;
     FileStamp m_folderStamp;
     QStringList m_names;
     QStringList m_upperNames;

@@ -1,10 +1,10 @@
 #include "scan/ScanRun.h"
 
-#include "app/Exception.h"
+#include "base/Errors.h"
 #include "dialogs/MessageDialogs.h"
 #include "scan/TMemo.h"
 #include "shell/SystemSound.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 #include "widgets/TGauge.h"
 #include "widgets/TJvFileListBox.h"
 
@@ -53,9 +53,9 @@ QString ScanRun::DuplicateQuestion(const QString& referenceName, const QString& 
         QString(),
         dashes,
         QString(),
-        PathRules::shownName(referenceName),
+        base::PathRules::shownName(referenceName),
         QStringLiteral("&&"),
-        PathRules::shownName(candidateName),
+        base::PathRules::shownName(candidateName),
         QString(),
         dashes,
         QString(),
@@ -173,7 +173,7 @@ void ScanRun::show(bool now)
         } else if (view.referencePane == ScanEngine::Pane::Clear) {
             referencePane->clearText();
         }
-    } catch (const Exception&) {
+    } catch (const base::Exception&) {
         // For the eye only: the pane keeps what it had, as after a failed load.
     }
     view.referencePane = ScanEngine::Pane::Keep;
@@ -184,7 +184,7 @@ void ScanRun::show(bool now)
             candidatePane->setText(view.candidateText);
         else if (view.candidatePane == ScanEngine::Pane::Clear)
             candidatePane->clearText();
-    } catch (const Exception&) {
+    } catch (const base::Exception&) {
     }
     view.candidatePane = ScanEngine::Pane::Keep;
     showCandidates();
@@ -205,7 +205,7 @@ void ScanRun::showCandidates()
         try {
             if (!failed)
                 matching = listing.matching(view.candidateMask);
-        } catch (const Exception&) {
+        } catch (const base::Exception&) {
             // A file listed since the candidates were chosen reaches an empty pattern: shown
             // as a failed re-read, an empty list.
             failed = true;
@@ -360,7 +360,7 @@ bool ScanRun::notMoved(const QString& path, const QString& reason)
     const int answer = ShowMessageDialog(
         QStringLiteral("Impossible de placer le fichier \"%1\" dans la corbeille.\r\n"
                        "%2\r\nLe fichier reste à sa place.")
-            .arg(escapeAmpersands(PathRules::shownName(path)),
+            .arg(escapeAmpersands(base::PathRules::shownName(path)),
                  escapeAmpersands(reason.isEmpty() ? QStringLiteral("Raison inconnue.") : reason)),
         mtWarning, mbOK | mbCancel, 0, -1, -1, QString(), mbOK);
     return answer == mrOk;

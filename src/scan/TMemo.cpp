@@ -1,7 +1,6 @@
 #include "scan/TMemo.h"
 
-#include "app/EInvalidOperation.h"
-#include "app/EOutOfMemory.h"
+#include "base/Errors.h"
 #include "scan/TextCodec.h"
 
 #include <QTextDocument>
@@ -76,7 +75,7 @@ void TMemo::setText(const QString& text)
         m_handing = false;
     } catch (const std::bad_alloc&) {
         m_handing = false;
-        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+        throw base::EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
     }
     ++m_textSetCount;
 }

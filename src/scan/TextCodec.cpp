@@ -1,12 +1,9 @@
 #include "scan/TextCodec.h"
 
-#include "app/EFOpenError.h"
-#include "app/EInOutError.h"
-#include "app/EInvalidOperation.h"
-#include "app/EOutOfMemory.h"
+#include "base/Errors.h"
 #include "scan/ComparisonStream.h"
 #include "scan/ReadOnlyFile.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 
 #include <QFile>
 
@@ -432,13 +429,13 @@ qsizetype StreamComparisonForm(QByteArrayView bytes, const std::function<void(QS
 
 void ThrowFileOpenError(const QString& path, const QString& reason)
 {
-    throw EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
-                          .arg(PathRules::shownName(path), reason));
+    throw base::EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
+                          .arg(base::PathRules::shownName(path), reason));
 }
 
 void ThrowTextTooLong()
 {
-    throw EInvalidOperation(QStringLiteral("Le texte dépasse la capacité du mémo"));
+    throw base::EInvalidOperation(QStringLiteral("Le texte dépasse la capacité du mémo"));
 }
 
 QString FileTooLargeReason()
@@ -462,7 +459,7 @@ QByteArray ReadDescriptor(int fd, qint64 sizeHint, const QString& path)
         if (count < 0) {
             if (errno == EINTR)
                 continue;
-            ThrowFileOpenError(path, EInOutError::systemText(errno));
+            ThrowFileOpenError(path, base::EInOutError::systemText(errno));
         }
         if (count == 0)
             break;
@@ -480,7 +477,7 @@ QByteArray ReadFileBytes(const QString& path)
         const ReadOnlyFile file = ReadOnlyFile::open(path);
         return ReadDescriptor(file.fd(), file.size(), path);
     } catch (const std::bad_alloc&) {
-        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+        throw base::EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
     }
 }
 
@@ -490,7 +487,7 @@ QString LoadTextFile(const QString& path)
     try {
         return FileText(bytes);
     } catch (const std::bad_alloc&) {
-        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+        throw base::EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
     }
 }
 
@@ -509,7 +506,7 @@ bool LoadTextFileWithin(const QString& path, qint64 maxLength, QString& text)
         text = FileText(bytes);
         return true;
     } catch (const std::bad_alloc&) {
-        throw EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
+        throw base::EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
     }
 }
 

@@ -1,7 +1,7 @@
 #include "settings/IniFile.h"
 
 #include "scan/TextCodec.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -91,7 +91,7 @@ QString decodeLine(const QByteArray& raw)
 QByteArray encodeLine(const QString& text)
 {
     QByteArray bytes;
-    PathRules::encodePath(text, bytes);
+    base::PathRules::encodePath(text, bytes);
     return bytes;
 }
 
@@ -196,7 +196,7 @@ bool IniFile::writeString(const QString& section, const QString& key, const QStr
         return false;
     // A value may hold a file name's raw bytes (U+DC80..U+DCFF), nothing else unpaired.
     QByteArray valueBytes;
-    if (!PathRules::encodePath(storedForm(value), valueBytes))
+    if (!base::PathRules::encodePath(storedForm(value), valueBytes))
         return false;
 
     const QFileInfo info(m_path);

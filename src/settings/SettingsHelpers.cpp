@@ -1,9 +1,8 @@
 #include "settings/SettingsHelpers.h"
 
-#include "app/EConvertError.h"
-#include "app/EIniFileException.h"
+#include "base/Errors.h"
 #include "settings/IniFile.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -175,7 +174,7 @@ int StrToInt(const QString& text)
 {
     const std::optional<int> value = TryStrToInt(text);
     if (!value)
-        throw EConvertError(QStringLiteral("''%1'' n'est pas une valeur entière valide").arg(text));
+        throw base::EConvertError(QStringLiteral("''%1'' n'est pas une valeur entière valide").arg(text));
     return *value;
 }
 
@@ -195,8 +194,8 @@ void IniWriteString(const QString& section, const QString& key, const QString& v
         QDir().mkpath(QFileInfo(path).absolutePath());
     const IniFile file(path);
     if (!file.writeString(section, key, value))
-        throw EIniFileException(
-            QStringLiteral("Impossible d'écrire dans %1").arg(PathRules::shownName(path)));
+        throw base::EIniFileException(
+            QStringLiteral("Impossible d'écrire dans %1").arg(base::PathRules::shownName(path)));
 }
 
 int IniReadInteger(const QString& section, const QString& key, int defaultValue,

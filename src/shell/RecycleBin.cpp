@@ -1,7 +1,7 @@
 #include "shell/RecycleBin.h"
 
-#include "app/EInOutError.h"
-#include "widgets/PathRules.h"
+#include "base/Errors.h"
+#include "base/PathRules.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -81,7 +81,7 @@ QString systemText(int err)
     case EEXIST:
         return QStringLiteral("Le fichier existe déjà.");
     default:
-        return EInOutError::systemText(err);
+        return base::EInOutError::systemText(err);
     }
 }
 
@@ -92,7 +92,7 @@ QString cannotCreateTrash(int err)
 
 QString shown(const QByteArray& path)
 {
-    return PathRules::shownName(PathRules::decodeName(path));
+    return base::PathRules::shownName(base::PathRules::decodeName(path));
 }
 
 QByteArray joined(const QByteArray& folder, const QByteArray& name)
@@ -135,7 +135,7 @@ bool deviceOf(int fd, dev_t* device)
 // Links on the way to it are the user's own and are followed, once; files/ and info/ never are.
 Found openHomeTrash(dev_t device, Trash* trash, QString* reason)
 {
-    const QByteArray home = PathRules::localPath(HomeTrashPath());
+    const QByteArray home = base::PathRules::localPath(HomeTrashPath());
     if (!home.startsWith('/'))
         return Found::NotHere;
     Descriptor way(::open("/", kFolderFlags));
@@ -421,7 +421,7 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
 
     struct stat entry;
     if (::fstatat(folderFd, name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
-        return fail(reason, EInOutError::systemText(errno));
+        return fail(reason, base::EInOutError::systemText(errno));
     if (S_ISLNK(entry.st_mode)) {
         // A link to a regular file is listed as a file; the link itself goes to the trash.
         struct stat target;
@@ -432,7 +432,7 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
     }
     struct stat folderStat;
     if (::fstat(folderFd, &folderStat) != 0)
-        return fail(reason, EInOutError::systemText(errno));
+        return fail(reason, base::EInOutError::systemText(errno));
     const dev_t device = folderStat.st_dev;
 
     // The home trash records the path as the user reached it; a top-directory trash records it
@@ -531,7 +531,7 @@ QString HomeTrashPath()
 {
     // The trash protocol names $XDG_DATA_HOME; without it the generic data location stands in
     // (the user's ~/.local/share, or a private folder while tests run).
-    QString dataHome = PathRules::decodeName(qgetenv("XDG_DATA_HOME"));
+    QString dataHome = base::PathRules::decodeName(qgetenv("XDG_DATA_HOME"));
     if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome))
         dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     if (dataHome.isEmpty())
@@ -544,7 +544,7 @@ bool SendToRecycleBinAt(int folderFd, const QString& folderPath, const QByteArra
 {
     // An unencodable or relative folder text is replaced by where the folder really is.
     QByteArray path;
-    if (!PathRules::encodePath(folderPath, path) || !path.startsWith('/'))
+    if (!base::PathRules::encodePath(folderPath, path) || !path.startsWith('/'))
         path.clear();
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
@@ -554,15 +554,15 @@ bool SendToRecycleBinAt(int folderFd, const QString& folderPath, const QByteArra
 bool SendToRecycleBin(const QString& fileName, QString* reason)
 {
     if (fileName.isEmpty() || fileName.contains(QChar(0)))
-        return fail(reason, EInOutError::systemText(ENOENT));
+        return fail(reason, base::EInOutError::systemText(ENOENT));
     // The bytes the listed name stands for, so that a name that is not valid UTF-8 is trashed
     // itself and never the file its lossy decoding would name.
     QByteArray path;
-    if (!PathRules::encodePath(fileName, path))
+    if (!base::PathRules::encodePath(fileName, path))
         return fail(reason, QStringLiteral("Le nom du fichier ne peut pas être codé."));
 
     if (!path.startsWith('/'))
-        path = PathRules::localPath(QDir::currentPath()) + '/' + path;
+        path = base::PathRules::localPath(QDir::currentPath()) + '/' + path;
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
     const qsizetype slash = path.lastIndexOf('/');
@@ -573,6 +573,6 @@ bool SendToRecycleBin(const QString& fileName, QString* reason)
 
     const Descriptor folderFd(::open(folder.constData(), kFolderFlags));
     if (!folderFd.isOpen())
-        return fail(reason, EInOutError::systemText(errno));
+        return fail(reason, base::EInOutError::systemText(errno));
     return moveToTrash(folderFd.fd, folder, name, TrashVerify(), reason, nullptr);
 }

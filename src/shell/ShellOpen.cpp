@@ -2,7 +2,7 @@
 
 #include "dialogs/MessageDialogs.h"
 #include "shell/RecycleBin.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -23,7 +23,7 @@ namespace {
 QByteArray fileUrl(const QString& path)
 {
     QByteArray bytes;
-    if (!PathRules::encodePath(path, bytes) || bytes.isEmpty())
+    if (!base::PathRules::encodePath(path, bytes) || bytes.isEmpty())
         return QByteArray();
     if (bytes == path.toUtf8())
         return QUrl::fromLocalFile(path).toEncoded();
@@ -36,7 +36,7 @@ QByteArray fileUrl(const QString& path)
 bool launchOpener(const QByteArray& url, const std::function<void(bool)>& done)
 {
     const QString program = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    const QByteArray executable = PathRules::localPath(program);
+    const QByteArray executable = base::PathRules::localPath(program);
     if (executable.isEmpty())
         return false;
     char name[] = "xdg-open";
@@ -125,7 +125,7 @@ void openUrl(const QByteArray& url, const std::function<void(bool)>& done)
 
 void warnUnopened(const QString& folder)
 {
-    QString shownFolder = PathRules::shownName(folder);
+    QString shownFolder = base::PathRules::shownName(folder);
     shownFolder.replace(QLatin1Char('&'), QStringLiteral("&&"));
     ShowMessageDialog(QStringLiteral("Impossible d'ouvrir le dossier \"%1\".\r\n"
                                      "Vous pouvez l'ouvrir vous-même dans votre gestionnaire de "

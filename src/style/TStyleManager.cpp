@@ -1,6 +1,6 @@
 #include "style/TStyleManager.h"
 
-#include "app/Exception.h"
+#include "base/Errors.h"
 #include "dialogs/MessageDialogs.h"
 #include "style/StyleResources.h"
 #include "style/TStyleData.h"
@@ -90,9 +90,9 @@ void TStyleManager::discover()
     }
     r.discovered = true;
     if (failed.size() == 1)
-        throw Exception(QStringLiteral("Impossible de charger le style '%1'").arg(failed.first()));
+        throw base::Exception(QStringLiteral("Impossible de charger le style '%1'").arg(failed.first()));
     if (failed.size() > 1)
-        throw Exception(QStringLiteral("Impossible de charger les styles : %1")
+        throw base::Exception(QStringLiteral("Impossible de charger les styles : %1")
                             .arg(failed.join(QStringLiteral(", "))));
 }
 

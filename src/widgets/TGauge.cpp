@@ -1,6 +1,6 @@
 #include "widgets/TGauge.h"
 
-#include "app/EInvalidOperation.h"
+#include "base/Errors.h"
 
 #include <algorithm>
 #include <limits>
@@ -11,7 +11,7 @@ namespace {
 
 [[noreturn]] void raiseRange(qint64 low, qint64 high)
 {
-    throw EInvalidOperation(
+    throw base::EInvalidOperation(
         QStringLiteral("La valeur doit être comprise entre %1 et %2").arg(low).arg(high));
 }
 

@@ -1,9 +1,9 @@
 #include "widgets/TJvDirectoryEdit.h"
 
-#include "app/Exception.h"
+#include "base/Errors.h"
 #include "dialogs/ErrorReport.h"
 #include "dialogs/MessageDialogs.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -133,7 +133,7 @@ void TJvDirectoryEdit::setTextReporting(const QString& text)
 {
     try {
         setText(text);
-    } catch (const Exception& error) {
+    } catch (const base::Exception& error) {
         ShowErrorReport(error.message());
     }
 }
@@ -144,7 +144,7 @@ bool TJvDirectoryEdit::refuseUnshowable(const QString& folder)
 {
     if (!folder.contains(QLatin1Char('\n')) && !folder.contains(QLatin1Char('\r')))
         return false;
-    QString shown = PathRules::shownName(folder);
+    QString shown = base::PathRules::shownName(folder);
     shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
     ShowMessageDialog(QStringLiteral("Le dossier \"%1\" ne peut pas être affiché dans le champ "
                                      "Dossier : son nom contient un saut de ligne.\r\n"

@@ -1,12 +1,9 @@
 #include "widgets/TJvFileListBox.h"
 
-#include "app/EInOutError.h"
-#include "app/EListError.h"
-#include "app/EOutOfResources.h"
-#include "app/EStringListError.h"
+#include "base/Errors.h"
 #include "widgets/FileListModel.h"
-#include "widgets/MaskMatcher.h"
-#include "widgets/PathRules.h"
+#include "base/MaskMatcher.h"
+#include "base/PathRules.h"
 
 #include <QApplication>
 #include <QDir>
@@ -154,7 +151,7 @@ private:
 // the listing reads the folder by its full path.
 void makeCurrent(const QString& folder)
 {
-    [[maybe_unused]] const int ignored = ::chdir(PathRules::localPath(folder).constData());
+    [[maybe_unused]] const int ignored = ::chdir(base::PathRules::localPath(folder).constData());
 }
 
 } // namespace
@@ -177,11 +174,11 @@ void TJvFileListBox::setDirectory(const QString& directory)
 {
     if (directory.isEmpty())
         return;
-    const QString folder = PathRules::resolveFolder(directory);
+    const QString folder = base::PathRules::resolveFolder(directory);
     if (folder != m_directory) {
-        const QByteArray path = PathRules::localPath(folder);
+        const QByteArray path = base::PathRules::localPath(folder);
         if (::chdir(path.constData()) != 0)
-            throw EInOutError(EInOutError::codeForFolder(errno, path));
+            throw base::EInOutError(base::EInOutError::codeForFolder(errno, path));
         m_directory = folder;
         reRead();
     }
@@ -207,7 +204,7 @@ void TJvFileListBox::Update()
     reRead();
 }
 
-void TJvFileListBox::setFileType(FolderListing::FileKinds kinds)
+void TJvFileListBox::setFileType(base::FolderListing::FileKinds kinds)
 {
     if (kinds == m_fileType)
         return;
@@ -230,13 +227,13 @@ void TJvFileListBox::reRead()
     m_model->clear();
     BusyCursor busy;
     QStringList names =
-        FolderListing::list(m_directory, MaskMatcher::splitMask(m_mask), m_fileType);
+        base::FolderListing::list(m_directory, base::MaskMatcher::splitMask(m_mask), m_fileType);
     if (names.size() > BusyCursorFromIndex)
         busy.start();
     try {
         m_model->setNames(names);
     } catch (const std::bad_alloc&) {
-        throw EOutOfResources(QStringLiteral("Impossible d'insérer une ligne"));
+        throw base::EOutOfResources(QStringLiteral("Impossible d'insérer une ligne"));
     }
     busy.restore();
     notifyChange();
@@ -262,8 +259,8 @@ void TJvFileListBox::checkIndex(int index, bool listError) const
         return;
     const QString message = QStringLiteral("Index de liste hors limites (%1)").arg(index);
     if (listError)
-        throw EListError(message);
-    throw EStringListError(message);
+        throw base::EListError(message);
+    throw base::EStringListError(message);
 }
 
 QString TJvFileListBox::itemText(int index) const
@@ -327,7 +324,7 @@ QString TJvFileListBox::fileName() const
     const int row = currentRow();
     if (row < 0)
         return QString();
-    return PathRules::fullName(m_directory, m_model->name(row));
+    return base::PathRules::fullName(m_directory, m_model->name(row));
 }
 
 int TJvFileListBox::itemCount() const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/FolderListing.h"
+#include "base/FolderListing.h"
 
 #include <QElapsedTimer>
 #include <QIcon>
@@ -32,8 +32,8 @@ public:
     // How many re-reads have started, those that failed included.
     quint64 readCount() const { return m_readCount; }
 
-    FolderListing::FileKinds fileType() const { return m_fileType; }
-    void setFileType(FolderListing::FileKinds kinds);
+    base::FolderListing::FileKinds fileType() const { return m_fileType; }
+    void setFileType(base::FolderListing::FileKinds kinds);
     // Item texts are the names as found either way: there are no hidden extensions here.
     bool forceFileExtensions() const { return m_forceFileExtensions; }
     void setForceFileExtensions(bool force);
@@ -92,7 +92,7 @@ private:
     FileListModel* m_model = nullptr;
     QString m_directory;
     QString m_mask = QStringLiteral("*.*");
-    FolderListing::FileKinds m_fileType = FolderListing::ftNormal;
+    base::FolderListing::FileKinds m_fileType = base::FolderListing::ftNormal;
     bool m_forceFileExtensions = false;
     bool m_showGlyphs = false;
     int m_tag = 0;

@@ -1,4 +1,4 @@
-#include "app/EFOpenError.h"
+#include "base/Errors.h"
 #include "app/TwindropApplication.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/ErrorReport.h"
@@ -22,7 +22,7 @@ void throwError(int thrown)
 {
     switch (Thrown(thrown)) {
     case OwnError:
-        throw EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier « a.eml »"));
+        throw base::EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier « a.eml »"));
     case StandardError:
         throw std::runtime_error("échec");
     case OutOfMemory:
@@ -97,7 +97,7 @@ private slots:
         DialogAnswerer answerer;
         answerer.press(Qt::Key_Return);
         answerer.press(Qt::Key_Return);
-        ReportException(EFOpenError(QStringLiteral("Accès refusé")));
+        ReportException(base::EFOpenError(QStringLiteral("Accès refusé")));
         ReportException(std::runtime_error("déjà vu"));
         QCOMPARE(answerer.texts(), (QStringList{"Accès refusé.", "déjà vu."}));
     }

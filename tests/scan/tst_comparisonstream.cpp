@@ -1,5 +1,4 @@
-#include "app/EFOpenError.h"
-#include "app/EInOutError.h"
+#include "base/Errors.h"
 #include "scan/ComparisonStream.h"
 #include "scan/DescriptorText.h"
 #include "scan/FingerprintIndex.h"
@@ -288,10 +287,10 @@ void TestComparisonStream::readErrorNamesTheFile()
     int flags = O_RDONLY;
     if (fault == "folder") {
         badPath = folder.path();
-        reason = EInOutError::systemText(EISDIR);
+        reason = base::EInOutError::systemText(EISDIR);
     } else if (fault == "write-only") {
         flags = O_WRONLY;
-        reason = EInOutError::systemText(EBADF);
+        reason = base::EInOutError::systemText(EBADF);
     } else {
         if (::truncate(QFile::encodeName(badPath).constData(), off_t(1) << 31) != 0)
             QSKIP("this file system cannot hold a sparse file of 2 GiB");
@@ -306,7 +305,7 @@ void TestComparisonStream::readErrorNamesTheFile()
         else
             DescriptorTextsEqual(good.fd(), good.path(), bad.fd(), bad.path());
         QFAIL("the comparison succeeded");
-    } catch (const EFOpenError& error) {
+    } catch (const base::EFOpenError& error) {
         message = error.message();
     }
     QCOMPARE(message,
@@ -344,7 +343,7 @@ void TestComparisonStream::changeBetweenReadings()
     QString text;
     try {
         text = readAll(stream).text;
-    } catch (const EFOpenError& error) {
+    } catch (const base::EFOpenError& error) {
         message = error.message();
     }
     if (expected.isNull()) {

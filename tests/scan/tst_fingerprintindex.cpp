@@ -1,9 +1,9 @@
-#include "app/EFOpenError.h"
+#include "base/Errors.h"
 #include "scan/FingerprintIndex.h"
 #include "scan/ScanListing.h"
 #include "scan/TextCodec.h"
 #include "support/TempFolder.h"
-#include "widgets/MaskMatcher.h"
+#include "base/MaskMatcher.h"
 
 #include <QDir>
 #include <QMutex>
@@ -128,13 +128,13 @@ void TestFingerprintIndex::errorKeptAndRaisedInPlace()
     QString message;
     try {
         FingerprintIndex::raiseError(counting.index.update(big));
-    } catch (const EFOpenError& error) {
+    } catch (const base::EFOpenError& error) {
         message = error.message();
     }
     QCOMPARE(message,
              "Impossible d'ouvrir le fichier \"" + big + "\". Le fichier fait 2 Go ou plus.");
     QVERIFY(counting.reads.isEmpty());
-    QVERIFY_THROWS_EXCEPTION(EFOpenError, FingerprintIndex::raiseError(*counting.index.find(gone)));
+    QVERIFY_THROWS_EXCEPTION(base::EFOpenError, FingerprintIndex::raiseError(*counting.index.find(gone)));
     // Mended, the file is read again and its error is gone.
     QVERIFY(::truncate(QFile::encodeName(big).constData(), 3) == 0);
     QVERIFY(!counting.index.update(big).error);
@@ -270,17 +270,17 @@ void TestFingerprintIndex::candidatesByMask()
         folder.write(name, "x");
     QVERIFY(QDir(folder.path()).mkdir("abfolder"));
     ScanListing listing;
-    listing.read(folder.path(), FolderListing::ftNormal);
+    listing.read(folder.path(), base::FolderListing::ftNormal);
     if (fails) {
-        QVERIFY_THROWS_EXCEPTION(Exception, listing.matching(mask));
+        QVERIFY_THROWS_EXCEPTION(base::Exception, listing.matching(mask));
         return;
     }
     QStringList names;
     for (int i : listing.matching(mask))
         names << listing.names()[i];
     // The same names, in the same order, as a re-read of a list with that mask.
-    QCOMPARE(names, FolderListing::list(folder.path(), MaskMatcher::splitMask(mask),
-                                        FolderListing::ftNormal));
+    QCOMPARE(names, base::FolderListing::list(folder.path(), base::MaskMatcher::splitMask(mask),
+                                        base::FolderListing::ftNormal));
     QCOMPARE(QSet<QString>(names.begin(), names.end()),
              QSet<QString>(expected.begin(), expected.end()));
 }
@@ -296,18 +296,18 @@ void TestFingerprintIndex::visitsSameFingerprintAndUnreadable()
     if (::truncate(QFile::encodeName(big).constData(), off_t(2) * 1024 * 1024 * 1024) != 0)
         QSKIP("this file system cannot hold a sparse file of 2 GiB");
     ScanListing listing;
-    listing.read(folder.path(), FolderListing::ftNormal);
+    listing.read(folder.path(), base::FolderListing::ftNormal);
     FingerprintIndex index;
     index.refresh(listing.paths());
     listing.group(index, 1 << 20);
     const Fingerprint print = index.find(folder.filePath("a1.eml"))->print;
     QStringList visited;
-    for (int i : listing.visits("a1.eml", print, MaskMatcher::splitMask("a*")))
+    for (int i : listing.visits("a1.eml", print, base::MaskMatcher::splitMask("a*")))
         visited << listing.names()[i];
     // Last first; never the reference; the unreadable one always, for its error.
     QCOMPARE(visited, (QStringList{"a4.eml", "a2.eml"}));
     visited.clear();
-    for (int i : listing.visits("a1.eml", print, MaskMatcher::splitMask("*")))
+    for (int i : listing.visits("a1.eml", print, base::MaskMatcher::splitMask("*")))
         visited << listing.names()[i];
     QCOMPARE(visited, (QStringList{"b1.eml", "a4.eml", "a2.eml"}));
 }
@@ -318,7 +318,7 @@ void TestFingerprintIndex::ownMoveKeepsListingCurrent()
     folder.write("a.eml", "x");
     folder.write("b.eml", "x");
     ScanListing listing;
-    listing.read(folder.path(), FolderListing::ftNormal);
+    listing.read(folder.path(), base::FolderListing::ftNormal);
     QVERIFY(!listing.isStale());
     const FileStamp before = listing.folderStamp();
     QVERIFY(QFile::rename(folder.filePath("a.eml"), elsewhere.filePath("a.eml")));

@@ -2,7 +2,7 @@
 #include "ScanModel.h"
 #include "ScanTexts.h"
 
-#include "app/Exception.h"
+#include "base/Errors.h"
 #include "scan/ScanEngine.h"
 #include "scan/ScanListener.h"
 #include "shell/RecycleBin.h"
@@ -87,8 +87,8 @@ QStringList runScan(ScanEngine& engine, Recorder& recorder, const QString& folde
 {
     recorder.dialogs << QStringLiteral("Comparer %1 fichiers ?").arg(names.size());
     try {
-        engine.run(folder, names, FolderListing::ftNormal);
-    } catch (const Exception& e) {
+        engine.run(folder, names, base::FolderListing::ftNormal);
+    } catch (const base::Exception& e) {
         // The general error report shows it and no summary follows.
         recorder.dialogs << e.message();
         return recorder.dialogs;
@@ -215,7 +215,7 @@ void TestScanEngine::folderThatCannotBeOpened()
     Recorder recorder;
     ScanEngine engine(recorder);
     recorder.setEngine(&engine);
-    engine.run(gone, {"a.eml"}, FolderListing::ftNormal);
+    engine.run(gone, {"a.eml"}, base::FolderListing::ftNormal);
     QCOMPARE(recorder.dialogs.size(), 1);
     QVERIFY2(recorder.dialogs[0].startsWith("Impossible d'ouvrir le dossier \"" + gone + "\"."),
              qPrintable(recorder.dialogs[0]));

@@ -1,4 +1,4 @@
-#include "app/EFOpenError.h"
+#include "base/Errors.h"
 #include "scan/TextCodec.h"
 
 #include <QDir>
@@ -309,7 +309,7 @@ private slots:
         try {
             ReadFileBytes(path);
             QFAIL("the file was read");
-        } catch (const EFOpenError& error) {
+        } catch (const base::EFOpenError& error) {
             QCOMPARE(
                 error.message(),
                 QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2").arg(shown, reason));

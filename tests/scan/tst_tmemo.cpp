@@ -1,5 +1,4 @@
-#include "app/EFOpenError.h"
-#include "app/EInvalidOperation.h"
+#include "base/Errors.h"
 #include "scan/TMemo.h"
 #include "support/TempFolder.h"
 
@@ -111,10 +110,10 @@ private slots:
         try {
             memo.LoadFromFile(path);
             QFAIL("the load succeeded");
-        } catch (const EFOpenError& error) {
+        } catch (const base::EFOpenError& error) {
             QVERIFY(failure != Failure::BeyondCapacity);
             QCOMPARE(error.message(), message.arg(path));
-        } catch (const EInvalidOperation& error) {
+        } catch (const base::EInvalidOperation& error) {
             QCOMPARE(failure, Failure::BeyondCapacity);
             QCOMPARE(error.message(), message);
         }
@@ -154,7 +153,7 @@ private slots:
             memo.LoadFromFile(path);
             QCOMPARE(memo.text(), LoadTextFile(path));
         } else {
-            QVERIFY_THROWS_EXCEPTION(EInvalidOperation, memo.LoadFromFile(path));
+            QVERIFY_THROWS_EXCEPTION(base::EInvalidOperation, memo.LoadFromFile(path));
             QCOMPARE(memo.text(), QStringLiteral("\r\n"));
         }
     }
@@ -170,7 +169,7 @@ private slots:
         QString message;
         try {
             memo.LoadFromFile(path);
-        } catch (const EInvalidOperation& error) {
+        } catch (const base::EInvalidOperation& error) {
             message = error.message();
         }
         QCOMPARE(message, QStringLiteral("Le texte dépasse la capacité du mémo"));

@@ -1,5 +1,4 @@
-#include "app/EConvertError.h"
-#include "app/EIniFileException.h"
+#include "base/Errors.h"
 #include "settings/FormGeometry.h"
 #include "settings/SettingsHelpers.h"
 #include "support/TempFolder.h"
@@ -106,7 +105,7 @@ void tst_FormGeometry::restore()
     QString message;
     try {
         RestoreFormGeometry(m_form.get(), path);
-    } catch (const EConvertError& e) {
+    } catch (const base::EConvertError& e) {
         message = e.message();
     }
     QCOMPARE(message, error);
@@ -179,7 +178,7 @@ void tst_FormGeometry::refusedSaveRaises()
     QString message;
     try {
         SaveFormGeometry(m_form.get(), path);
-    } catch (const EIniFileException& e) {
+    } catch (const base::EIniFileException& e) {
         message = e.message();
     }
     QCOMPARE(message, QString::fromUtf8("Impossible d'\xC3\xA9"

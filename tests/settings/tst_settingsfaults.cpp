@@ -1,6 +1,6 @@
 // Saving settings when the disk is full or the folder has become read-only, made for real on a
 // small tmpfs: the old file stays byte for byte and the error is reported in French.
-#include "app/EIniFileException.h"
+#include "base/Errors.h"
 #include "settings/SettingsHelpers.h"
 #include "support/ScratchMount.h"
 #include "support/TempFolder.h"
@@ -70,7 +70,7 @@ void tst_SettingsFaults::failedSaveKeepsOldFile()
     QString message;
     try {
         IniWriteString(QStringLiteral("OPTIONS"), QStringLiteral("DOSSIER"), value, path);
-    } catch (const EIniFileException& e) {
+    } catch (const base::EIniFileException& e) {
         message = e.message();
     }
 

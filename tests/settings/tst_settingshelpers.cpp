@@ -1,4 +1,4 @@
-#include "app/EIniFileException.h"
+#include "base/Errors.h"
 #include "settings/SettingsHelpers.h"
 #include "support/TempFolder.h"
 
@@ -279,7 +279,7 @@ void tst_SettingsHelpers::refusedWriteRaises()
     QString message;
     try {
         IniWriteInteger("S", "A", 2, path);
-    } catch (const EIniFileException& error) {
+    } catch (const base::EIniFileException& error) {
         message = error.message();
     }
     QCOMPARE(message, QString::fromUtf8("Impossible d'\xC3\xA9"

@@ -1,6 +1,6 @@
 #include "shell/RecycleBin.h"
 #include "support/TempFolder.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -61,7 +61,7 @@ private:
 namespace {
 QByteArray local(const QString& path)
 {
-    return PathRules::localPath(path);
+    return base::PathRules::localPath(path);
 }
 
 bool makeFile(const QByteArray& path, const QByteArray& bytes)
@@ -393,7 +393,7 @@ void tst_RecycleBin::longNameIsTrashedAndRestored()
     TempFolder mails;
     qputenv("XDG_DATA_HOME", local(home.path()));
     const QByteArray path = local(mails.path()) + '/' + name;
-    const QString shownPath = PathRules::decodeName(path);
+    const QString shownPath = base::PathRules::decodeName(path);
 
     // The same long name twice: both reach the trash under names of their own.
     for (const QByteArray& text : {QByteArray("first"), QByteArray("second")}) {

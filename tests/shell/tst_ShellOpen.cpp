@@ -3,7 +3,7 @@
 #include "support/DialogAnswerer.h"
 #include "support/FakeOpener.h"
 #include "support/TempFolder.h"
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -80,7 +80,7 @@ void tst_ShellOpen::opensTheFolder()
     const QByteArray raw = QFile::encodeName(root.path()) + '/' + name;
     QCOMPARE(::mkdir(raw.constData(), 0700), 0);
     const QStringList before = m_opener->requests();
-    OpenFolderInFileManager(PathRules::fullName(root.path(), PathRules::decodeName(name)));
+    OpenFolderInFileManager(base::PathRules::fullName(root.path(), base::PathRules::decodeName(name)));
     QTRY_COMPARE(m_opener->requests().size(), before.size() + 1);
     QCOMPARE(m_opener->requests().last(),
              QString::fromLatin1(QUrl::fromLocalFile(root.path()).toEncoded()) + expectedTail);

@@ -1,4 +1,4 @@
-#include "app/Exception.h"
+#include "base/Errors.h"
 #include "style/TStyleManager.h"
 
 #include <QApplication>
@@ -235,7 +235,7 @@ void tst_TStyleManager::brokenEmbeddedStylesAreReported()
     QString thrown;
     try {
         TStyleManager::TrySetStyle(QStringLiteral("Metropolis UI Blue"), true);
-    } catch (const Exception& e) {
+    } catch (const base::Exception& e) {
         thrown = e.message();
     }
     QCOMPARE(thrown, message);

@@ -1,4 +1,4 @@
-#include "app/Exception.h"
+#include "base/Errors.h"
 #include "support/DialogAnswerer.h"
 #include "support/TempFolder.h"
 #include "widgets/TJvDirectoryEdit.h"
@@ -220,7 +220,7 @@ void tst_DirectoryEdit::handlerErrorDoesNotStopTheChoice()
     m_edit->setDirectory(m_folder->filePath("A"));
     connect(m_edit, &TJvDirectoryEdit::OnChange, this, [this] {
         if (m_edit->text().isEmpty())
-            throw Exception(QStringLiteral("Dossier vide"));
+            throw base::Exception(QStringLiteral("Dossier vide"));
     });
     m_notified.clear();
     answerPicker(b);

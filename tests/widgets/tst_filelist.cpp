@@ -1,7 +1,4 @@
-#include "app/EInOutError.h"
-#include "app/EListError.h"
-#include "app/EStringListError.h"
-#include "app/Exception.h"
+#include "base/Errors.h"
 #include "support/TempFolder.h"
 #include "widgets/TJvFileListBox.h"
 
@@ -149,7 +146,7 @@ void tst_FileList::maskBeginningWithSemicolonFails()
     try {
         list.setMask(";*.txt");
         QFAIL("no error raised");
-    } catch (const Exception& error) {
+    } catch (const base::Exception& error) {
         QCOMPARE(error.message(), QStringLiteral("Search string cannot be blank"));
     }
     QCOMPARE(list.itemCount(), 0);
@@ -306,7 +303,7 @@ void tst_FileList::folderThatCannotBeEntered()
     try {
         list.setDirectory(folder.filePath(name));
         QFAIL("no error raised");
-    } catch (const EInOutError& error) {
+    } catch (const base::EInOutError& error) {
         QCOMPARE(error.code(), code);
         QCOMPARE(error.message(), message);
     }
@@ -365,13 +362,13 @@ void tst_FileList::fileTypeChoosesKinds_data()
     QTest::addColumn<int>("kinds");
     QTest::addColumn<QStringList>("items");
     QTest::newRow("normal files only")
-        << int(FolderListing::ftNormal) << QStringList{"plain.txt", "readonly.txt"};
+        << int(base::FolderListing::ftNormal) << QStringList{"plain.txt", "readonly.txt"};
     QTest::newRow("hidden files as well")
-        << int(FolderListing::ftNormal | FolderListing::ftHidden)
+        << int(base::FolderListing::ftNormal | base::FolderListing::ftHidden)
         << QStringList{".hidden.txt", "plain.txt", "readonly.txt"};
-    QTest::newRow("subfolders first") << int(FolderListing::ftNormal | FolderListing::ftDirectory)
+    QTest::newRow("subfolders first") << int(base::FolderListing::ftNormal | base::FolderListing::ftDirectory)
                                       << QStringList{"sub", "plain.txt", "readonly.txt"};
-    QTest::newRow("hidden only") << int(FolderListing::ftHidden) << QStringList{".hidden.txt"};
+    QTest::newRow("hidden only") << int(base::FolderListing::ftHidden) << QStringList{".hidden.txt"};
 }
 
 void tst_FileList::fileTypeChoosesKinds()
@@ -386,7 +383,7 @@ void tst_FileList::fileTypeChoosesKinds()
     QVERIFY(QDir().mkdir(folder.filePath("sub")));
     TJvFileListBox list;
     list.setDirectory(folder.path());
-    list.setFileType(FolderListing::FileKinds(kinds));
+    list.setFileType(base::FolderListing::FileKinds(kinds));
     QCOMPARE(itemsOf(list), items);
 }
 
@@ -425,19 +422,19 @@ void tst_FileList::indexOutsideItems()
     try {
         list.itemText(1);
         QFAIL("no error raised");
-    } catch (const EStringListError& error) {
+    } catch (const base::EStringListError& error) {
         QCOMPARE(error.message(), QStringLiteral("Index de liste hors limites (1)"));
     }
     try {
         list.isItemSelected(-1);
         QFAIL("no error raised");
-    } catch (const EListError& error) {
+    } catch (const base::EListError& error) {
         QCOMPARE(error.message(), QStringLiteral("Index de liste hors limites (-1)"));
     }
     try {
         list.setItemSelected(5, true);
         QFAIL("no error raised");
-    } catch (const EListError& error) {
+    } catch (const base::EListError& error) {
         QCOMPARE(error.message(), QStringLiteral("Index de liste hors limites (5)"));
     }
     QCOMPARE(list.itemIndex(), -1);

@@ -1,7 +1,7 @@
-#include "app/Exception.h"
-#include "widgets/FolderListing.h"
-#include "widgets/MaskMatcher.h"
-#include "widgets/PathRules.h"
+#include "base/Errors.h"
+#include "base/FolderListing.h"
+#include "base/MaskMatcher.h"
+#include "base/PathRules.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,7 +53,7 @@ void tst_FileListRules::splitMask()
 {
     QFETCH(QString, mask);
     QFETCH(QStringList, patterns);
-    QCOMPARE(MaskMatcher::splitMask(mask), patterns);
+    QCOMPARE(base::MaskMatcher::splitMask(mask), patterns);
 }
 
 void tst_FileListRules::match_data()
@@ -116,20 +116,20 @@ void tst_FileListRules::match()
     QFETCH(QString, pattern);
     QFETCH(QString, name);
     QFETCH(bool, matches);
-    QCOMPARE(MaskMatcher::matches(pattern, name), matches);
+    QCOMPARE(base::MaskMatcher::matches(pattern, name), matches);
 }
 
 void tst_FileListRules::emptyPatternReachedRaises()
 {
     try {
-        MaskMatcher::matchesAny({"X*", ""}, "ABC");
+        base::MaskMatcher::matchesAny({"X*", ""}, "ABC");
         QFAIL("no error raised");
-    } catch (const Exception& error) {
+    } catch (const base::Exception& error) {
         QCOMPARE(error.message(), QStringLiteral("Search string cannot be blank"));
     }
     // A pattern before it that accepts means the empty one is never reached.
-    QVERIFY(MaskMatcher::matchesAny({"A*", ""}, "ABC"));
-    QVERIFY(MaskMatcher::matchesAny({}, "ABC"));
+    QVERIFY(base::MaskMatcher::matchesAny({"A*", ""}, "ABC"));
+    QVERIFY(base::MaskMatcher::matchesAny({}, "ABC"));
 }
 
 // Through a real listing, so that names are upper-cased as the file list does it.
@@ -163,7 +163,7 @@ void tst_FileListRules::letterCaseOneForOne()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     const QStringList names =
-        FolderListing::list(folder.path(), MaskMatcher::splitMask(mask), FolderListing::ftNormal);
+        base::FolderListing::list(folder.path(), base::MaskMatcher::splitMask(mask), base::FolderListing::ftNormal);
     QCOMPARE(names, listed ? QStringList{name} : QStringList());
 }
 
@@ -184,7 +184,7 @@ void tst_FileListRules::sortIgnoresCaseThenCodeUnits()
 {
     QFETCH(QStringList, names);
     QFETCH(QStringList, sorted);
-    FolderListing::sortNames(names);
+    base::FolderListing::sortNames(names);
     QCOMPARE(names, sorted);
 }
 
@@ -215,7 +215,7 @@ void tst_FileListRules::resolveFolder()
 {
     QFETCH(QString, value);
     QFETCH(QString, folder);
-    QCOMPARE(PathRules::resolveFolder(value), folder);
+    QCOMPARE(base::PathRules::resolveFolder(value), folder);
 }
 
 void tst_FileListRules::fullNameHasOneSlash_data()
@@ -232,7 +232,7 @@ void tst_FileListRules::fullNameHasOneSlash()
 {
     QFETCH(QString, folder);
     QFETCH(QString, fullName);
-    QCOMPARE(PathRules::fullName(folder, QStringLiteral("a.eml")), fullName);
+    QCOMPARE(base::PathRules::fullName(folder, QStringLiteral("a.eml")), fullName);
 }
 
 void tst_FileListRules::shownName_data()
@@ -258,7 +258,7 @@ void tst_FileListRules::shownName()
 {
     QFETCH(QString, name);
     QFETCH(QString, shown);
-    QCOMPARE(PathRules::shownName(name), shown);
+    QCOMPARE(base::PathRules::shownName(name), shown);
 }
 
 int main(int argc, char** argv)

@@ -1,4 +1,4 @@
-#include "app/EInvalidOperation.h"
+#include "base/Errors.h"
 #include "widgets/TGauge.h"
 
 #include <QStandardPaths>
@@ -99,7 +99,7 @@ void tst_Gauge::valueRules()
             else
                 m_gauge->setProgress(value);
         }
-    } catch (const EInvalidOperation& e) {
+    } catch (const base::EInvalidOperation& e) {
         message = e.message();
     }
     QCOMPARE(message, error);

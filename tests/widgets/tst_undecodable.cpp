@@ -1,8 +1,8 @@
 #include "scan/TextCodec.h"
 #include "shell/RecycleBin.h"
 #include "support/TempFolder.h"
-#include "widgets/FolderListing.h"
-#include "widgets/PathRules.h"
+#include "base/FolderListing.h"
+#include "base/PathRules.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -47,11 +47,11 @@ void TestUndecodable::roundTrip_data()
 void TestUndecodable::roundTrip()
 {
     QFETCH(QByteArray, raw);
-    const QString shown = PathRules::decodeName(raw);
+    const QString shown = base::PathRules::decodeName(raw);
     QByteArray back;
-    QVERIFY(PathRules::encodePath(shown, back));
+    QVERIFY(base::PathRules::encodePath(shown, back));
     QCOMPARE(back, raw);
-    QCOMPARE(PathRules::localPath(QStringLiteral("/d/") + shown), QByteArray("/d/") + raw);
+    QCOMPARE(base::PathRules::localPath(QStringLiteral("/d/") + shown), QByteArray("/d/") + raw);
 }
 
 void TestUndecodable::textsThatNameNoFile_data()
@@ -66,9 +66,9 @@ void TestUndecodable::textsThatNameNoFile()
 {
     QFETCH(QString, text);
     QByteArray out("x");
-    QVERIFY(!PathRules::encodePath(text, out));
+    QVERIFY(!base::PathRules::encodePath(text, out));
     QVERIFY(out.isEmpty());
-    QVERIFY(PathRules::localPath(text).isEmpty());
+    QVERIFY(base::PathRules::localPath(text).isEmpty());
 }
 
 void TestUndecodable::readsItsOwnBytes_data()
@@ -92,12 +92,12 @@ void TestUndecodable::readsItsOwnBytes()
     const QString lookAlikePath = folder.write(lookAlike, "other");
 
     const QStringList names =
-        FolderListing::list(folder.path(), {}, FolderListing::FileKinds(FolderListing::ftNormal));
+        base::FolderListing::list(folder.path(), {}, base::FolderListing::FileKinds(base::FolderListing::ftNormal));
     QCOMPARE(names.size(), 2);
     QVERIFY(names[0] != names[1]);
     for (const QString& name : names) {
-        const QString path = PathRules::fullName(folder.path(), name);
-        QVERIFY(PathRules::isRegularFile(path));
+        const QString path = base::PathRules::fullName(folder.path(), name);
+        QVERIFY(base::PathRules::isRegularFile(path));
         const QString expected =
             path == lookAlikePath ? QStringLiteral("other") : QStringLiteral("own");
         QCOMPARE(LoadTextFile(path), expected);
@@ -120,10 +120,10 @@ void TestUndecodable::trashesItsOwnBytes()
     const QString lookAlikePath = folder.write(lookAlike, "other");
 
     const QStringList names =
-        FolderListing::list(folder.path(), {}, FolderListing::FileKinds(FolderListing::ftNormal));
+        base::FolderListing::list(folder.path(), {}, base::FolderListing::FileKinds(base::FolderListing::ftNormal));
     QCOMPARE(names.size(), 2);
     const QString badShown =
-        PathRules::fullName(folder.path(), names[0] == lookAlike ? names[1] : names[0]);
+        base::PathRules::fullName(folder.path(), names[0] == lookAlike ? names[1] : names[0]);
     QString reason;
     QVERIFY2(SendToRecycleBin(badShown, &reason), qPrintable(reason));
 

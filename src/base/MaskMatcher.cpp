@@ -1,8 +1,10 @@
-#include "widgets/MaskMatcher.h"
+#include "base/MaskMatcher.h"
 
-#include "app/Exception.h"
+#include "base/Errors.h"
 
 #include <unicode/uchar.h>
+
+namespace base {
 
 QStringList MaskMatcher::splitMask(const QString& mask)
 {
@@ -131,3 +133,5 @@ bool MaskMatcher::matchesAny(const QStringList& patterns, const QString& upperNa
     }
     return false;
 }
+
+} // namespace base

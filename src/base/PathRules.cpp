@@ -1,4 +1,4 @@
-#include "widgets/PathRules.h"
+#include "base/PathRules.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,6 +6,8 @@
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
+
+namespace base {
 
 QString PathRules::resolveFolder(const QString& value)
 {
@@ -107,3 +109,5 @@ QByteArray PathRules::realPath(const QString& path)
     std::free(resolved);
     return result;
 }
+
+} // namespace base

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace base {
+
 // The names a file list shows for one folder: regular files only (a symbolic link to one
 // counts), judged by name and mode without ever opening them, so FIFOs and devices never block.
 class FolderListing {
@@ -36,4 +38,6 @@ public:
     static QString entryName(const char* raw);
 };
 
-Q_DECLARE_OPERATORS_FOR_FLAGS(FolderListing::FileKinds)
+} // namespace base
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(base::FolderListing::FileKinds)

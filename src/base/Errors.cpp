@@ -1,10 +1,18 @@
-#include "app/EInOutError.h"
+#include "base/Errors.h"
 
 #include <QByteArray>
-
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+
+namespace base {
+
+Exception::Exception(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
+
+const char* Exception::what() const noexcept
+{
+    return m_utf8.constData();
+}
 
 EInOutError::EInOutError(int code) : Exception(messageForCode(code)), m_code(code) {}
 
@@ -89,3 +97,5 @@ QString EInOutError::systemText(int err)
         return QString::fromLocal8Bit(std::strerror(err));
     }
 }
+
+} // namespace base

@@ -1,7 +1,7 @@
-#include "widgets/FolderListing.h"
+#include "base/FolderListing.h"
 
-#include "widgets/MaskMatcher.h"
-#include "widgets/PathRules.h"
+#include "base/MaskMatcher.h"
+#include "base/PathRules.h"
 
 #include <QCollator>
 #include <QFile>
@@ -13,6 +13,8 @@
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace base {
 
 namespace {
 
@@ -144,3 +146,5 @@ void FolderListing::sortNames(QStringList& names)
         return a < b;
     });
 }
+
+} // namespace base

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace base {
+
 // How a folder typed or chosen by the user becomes the listed folder, how a listed name becomes a
 // full path, and how names and paths pass between the file system's bytes and the texts shown.
 class PathRules {
@@ -35,3 +37,5 @@ public:
     // The path with every link resolved, empty when it cannot be resolved.
     static QByteArray realPath(const QString& path);
 };
+
+} // namespace base

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStringView>
 
+namespace base {
+
 // File-name masks: ";"-separated patterns where "*" stands for any run of characters and "?" for
 // one character. "." has no special meaning, so "*.*" needs a dot in the name.
 class MaskMatcher {
@@ -20,3 +22,5 @@ public:
     // The first pattern that matches accepts; no pattern at all accepts every name.
     static bool matchesAny(const QStringList& patterns, const QString& upperName);
 };
+
+} // namespace base

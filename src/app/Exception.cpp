@@ -1,8 +1,0 @@
-#include "app/Exception.h"
-
-Exception::Exception(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
-
-const char* Exception::what() const noexcept
-{
-    return m_utf8.constData();
-}
