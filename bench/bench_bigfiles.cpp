@@ -5,8 +5,8 @@
 // cache, measured in the same run. The folder is made in the temporary folder, whose file system
 // must hold sparse files.
 
-#include "base/Errors.h"
 #include "app/TForm1.h"
+#include "base/Errors.h"
 #include "MailCorpus.h"
 #include "scan/ComparisonStream.h"
 #include "scan/DescriptorText.h"

@@ -1,8 +1,8 @@
 #include "base/Errors.h"
 
-#include <QByteArray>
 #include <cerrno>
 #include <cstring>
+#include <QByteArray>
 #include <sys/stat.h>
 
 namespace base {

@@ -1,9 +1,9 @@
 #include "scan/FingerprintIndex.h"
 
 #include "base/Errors.h"
+#include "base/PathRules.h"
 #include "scan/ComparisonStream.h"
 #include "scan/TextCodec.h"
-#include "base/PathRules.h"
 
 #include <QThreadPool>
 
@@ -152,7 +152,8 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
         }
         entry.print = Fingerprint::ofStream(stream, &entry.textLength);
     } catch (const std::bad_alloc&) {
-        entry.error = std::make_exception_ptr(base::EOutOfMemory(QStringLiteral("Mémoire insuffisante")));
+        entry.error =
+            std::make_exception_ptr(base::EOutOfMemory(QStringLiteral("Mémoire insuffisante")));
     } catch (...) {
         entry.error = std::current_exception();
     }

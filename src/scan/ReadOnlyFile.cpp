@@ -1,8 +1,8 @@
 #include "scan/ReadOnlyFile.h"
 
 #include "base/Errors.h"
-#include "scan/TextCodec.h"
 #include "base/PathRules.h"
+#include "scan/TextCodec.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,11 +1,10 @@
 #include "scan/ReferenceLoader.h"
 
 #include "app/TForm1.h"
+#include "base/PathRules.h"
 #include "scan/CandidatePrefix.h"
 #include "scan/TMemo.h"
-#include "base/PathRules.h"
 #include "widgets/TJvFileListBox.h"
-
 
 ReferenceLoader::ReferenceLoader(TForm1& form) : m_form(form) {}
 

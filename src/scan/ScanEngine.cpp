@@ -1,13 +1,13 @@
 #include "scan/ScanEngine.h"
 
 #include "base/Errors.h"
+#include "base/MaskMatcher.h"
+#include "base/PathRules.h"
 #include "scan/CandidatePrefix.h"
 #include "scan/DescriptorText.h"
 #include "scan/ScanListener.h"
 #include "scan/TextCodec.h"
 #include "shell/RecycleBin.h"
-#include "base/MaskMatcher.h"
-#include "base/PathRules.h"
 
 #include <QScopeGuard>
 

@@ -1,9 +1,9 @@
 #include "scan/ScanFolder.h"
 
 #include "base/Errors.h"
+#include "base/PathRules.h"
 #include "scan/ReadOnlyFile.h"
 #include "scan/TextCodec.h"
-#include "base/PathRules.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -66,8 +66,9 @@ bool ScanFolder::open(const QString& path, QString* reason)
     if (fd < 0) {
         const int err = local.isEmpty() ? ENOENT : errno;
         if (reason)
-            *reason = QStringLiteral("Impossible d'ouvrir le dossier \"%1\". %2")
-                          .arg(base::PathRules::shownName(path), base::EInOutError::systemText(err));
+            *reason =
+                QStringLiteral("Impossible d'ouvrir le dossier \"%1\". %2")
+                    .arg(base::PathRules::shownName(path), base::EInOutError::systemText(err));
         return false;
     }
     m_fd = fd;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scan/FingerprintIndex.h"
 #include "base/FolderListing.h"
+#include "scan/FingerprintIndex.h"
 
 #include <QHash>
 #include <QList>

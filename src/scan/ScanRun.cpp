@@ -1,10 +1,10 @@
 #include "scan/ScanRun.h"
 
 #include "base/Errors.h"
+#include "base/PathRules.h"
 #include "dialogs/MessageDialogs.h"
 #include "scan/TMemo.h"
 #include "shell/SystemSound.h"
-#include "base/PathRules.h"
 #include "widgets/TGauge.h"
 #include "widgets/TJvFileListBox.h"
 

@@ -1,9 +1,9 @@
 #include "scan/TextCodec.h"
 
 #include "base/Errors.h"
+#include "base/PathRules.h"
 #include "scan/ComparisonStream.h"
 #include "scan/ReadOnlyFile.h"
-#include "base/PathRules.h"
 
 #include <QFile>
 
@@ -430,7 +430,7 @@ qsizetype StreamComparisonForm(QByteArrayView bytes, const std::function<void(QS
 void ThrowFileOpenError(const QString& path, const QString& reason)
 {
     throw base::EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
-                          .arg(base::PathRules::shownName(path), reason));
+                                .arg(base::PathRules::shownName(path), reason));
 }
 
 void ThrowTextTooLong()

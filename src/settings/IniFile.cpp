@@ -1,7 +1,7 @@
 #include "settings/IniFile.h"
 
-#include "scan/TextCodec.h"
 #include "base/PathRules.h"
+#include "scan/TextCodec.h"
 
 #include <QFile>
 #include <QFileInfo>

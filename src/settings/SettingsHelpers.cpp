@@ -1,8 +1,8 @@
 #include "settings/SettingsHelpers.h"
 
 #include "base/Errors.h"
-#include "settings/IniFile.h"
 #include "base/PathRules.h"
+#include "settings/IniFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -174,7 +174,8 @@ int StrToInt(const QString& text)
 {
     const std::optional<int> value = TryStrToInt(text);
     if (!value)
-        throw base::EConvertError(QStringLiteral("''%1'' n'est pas une valeur entière valide").arg(text));
+        throw base::EConvertError(
+            QStringLiteral("''%1'' n'est pas une valeur entière valide").arg(text));
     return *value;
 }
 

@@ -1,8 +1,8 @@
 #include "shell/ShellOpen.h"
 
+#include "base/PathRules.h"
 #include "dialogs/MessageDialogs.h"
 #include "shell/RecycleBin.h"
-#include "base/PathRules.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

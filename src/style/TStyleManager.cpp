@@ -90,10 +90,11 @@ void TStyleManager::discover()
     }
     r.discovered = true;
     if (failed.size() == 1)
-        throw base::Exception(QStringLiteral("Impossible de charger le style '%1'").arg(failed.first()));
+        throw base::Exception(
+            QStringLiteral("Impossible de charger le style '%1'").arg(failed.first()));
     if (failed.size() > 1)
         throw base::Exception(QStringLiteral("Impossible de charger les styles : %1")
-                            .arg(failed.join(QStringLiteral(", "))));
+                                  .arg(failed.join(QStringLiteral(", "))));
 }
 
 bool TStyleManager::TrySetStyle(const QString& name, bool showErrorDialog)

@@ -1,9 +1,9 @@
 #include "widgets/TJvDirectoryEdit.h"
 
 #include "base/Errors.h"
+#include "base/PathRules.h"
 #include "dialogs/ErrorReport.h"
 #include "dialogs/MessageDialogs.h"
-#include "base/PathRules.h"
 
 #include <QDir>
 #include <QDragEnterEvent>

@@ -1,9 +1,9 @@
 #include "widgets/TJvFileListBox.h"
 
 #include "base/Errors.h"
-#include "widgets/FileListModel.h"
 #include "base/MaskMatcher.h"
 #include "base/PathRules.h"
+#include "widgets/FileListModel.h"
 
 #include <QApplication>
 #include <QDir>

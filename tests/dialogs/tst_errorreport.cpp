@@ -1,5 +1,5 @@
-#include "base/Errors.h"
 #include "app/TwindropApplication.h"
+#include "base/Errors.h"
 #include "dialogs/AppTitle.h"
 #include "dialogs/ErrorReport.h"
 #include "dialogs/TMessageForm.h"

@@ -1,9 +1,9 @@
 #include "base/Errors.h"
+#include "base/MaskMatcher.h"
 #include "scan/FingerprintIndex.h"
 #include "scan/ScanListing.h"
 #include "scan/TextCodec.h"
 #include "support/TempFolder.h"
-#include "base/MaskMatcher.h"
 
 #include <QDir>
 #include <QMutex>
@@ -134,7 +134,8 @@ void TestFingerprintIndex::errorKeptAndRaisedInPlace()
     QCOMPARE(message,
              "Impossible d'ouvrir le fichier \"" + big + "\". Le fichier fait 2 Go ou plus.");
     QVERIFY(counting.reads.isEmpty());
-    QVERIFY_THROWS_EXCEPTION(base::EFOpenError, FingerprintIndex::raiseError(*counting.index.find(gone)));
+    QVERIFY_THROWS_EXCEPTION(base::EFOpenError,
+                             FingerprintIndex::raiseError(*counting.index.find(gone)));
     // Mended, the file is read again and its error is gone.
     QVERIFY(::truncate(QFile::encodeName(big).constData(), 3) == 0);
     QVERIFY(!counting.index.update(big).error);
@@ -280,7 +281,7 @@ void TestFingerprintIndex::candidatesByMask()
         names << listing.names()[i];
     // The same names, in the same order, as a re-read of a list with that mask.
     QCOMPARE(names, base::FolderListing::list(folder.path(), base::MaskMatcher::splitMask(mask),
-                                        base::FolderListing::ftNormal));
+                                              base::FolderListing::ftNormal));
     QCOMPARE(QSet<QString>(names.begin(), names.end()),
              QSet<QString>(expected.begin(), expected.end()));
 }

@@ -1,6 +1,6 @@
+#include "base/PathRules.h"
 #include "shell/RecycleBin.h"
 #include "support/TempFolder.h"
-#include "base/PathRules.h"
 
 #include <QDateTime>
 #include <QDir>

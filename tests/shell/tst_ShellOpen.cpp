@@ -1,9 +1,9 @@
+#include "base/PathRules.h"
 #include "shell/RecycleBin.h"
 #include "shell/ShellOpen.h"
 #include "support/DialogAnswerer.h"
 #include "support/FakeOpener.h"
 #include "support/TempFolder.h"
-#include "base/PathRules.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -80,7 +80,8 @@ void tst_ShellOpen::opensTheFolder()
     const QByteArray raw = QFile::encodeName(root.path()) + '/' + name;
     QCOMPARE(::mkdir(raw.constData(), 0700), 0);
     const QStringList before = m_opener->requests();
-    OpenFolderInFileManager(base::PathRules::fullName(root.path(), base::PathRules::decodeName(name)));
+    OpenFolderInFileManager(
+        base::PathRules::fullName(root.path(), base::PathRules::decodeName(name)));
     QTRY_COMPARE(m_opener->requests().size(), before.size() + 1);
     QCOMPARE(m_opener->requests().last(),
              QString::fromLatin1(QUrl::fromLocalFile(root.path()).toEncoded()) + expectedTail);

@@ -366,9 +366,11 @@ void tst_FileList::fileTypeChoosesKinds_data()
     QTest::newRow("hidden files as well")
         << int(base::FolderListing::ftNormal | base::FolderListing::ftHidden)
         << QStringList{".hidden.txt", "plain.txt", "readonly.txt"};
-    QTest::newRow("subfolders first") << int(base::FolderListing::ftNormal | base::FolderListing::ftDirectory)
-                                      << QStringList{"sub", "plain.txt", "readonly.txt"};
-    QTest::newRow("hidden only") << int(base::FolderListing::ftHidden) << QStringList{".hidden.txt"};
+    QTest::newRow("subfolders first")
+        << int(base::FolderListing::ftNormal | base::FolderListing::ftDirectory)
+        << QStringList{"sub", "plain.txt", "readonly.txt"};
+    QTest::newRow("hidden only") << int(base::FolderListing::ftHidden)
+                                 << QStringList{".hidden.txt"};
 }
 
 void tst_FileList::fileTypeChoosesKinds()
@@ -650,8 +652,7 @@ void tst_FileList::rowHeight()
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     const int textHeight = QFontMetrics(font).height();
-    QCOMPARE(list.itemRect(0).height(),
-             glyphs ? qMax(textHeight, 16) : textHeight);
+    QCOMPARE(list.itemRect(0).height(), glyphs ? qMax(textHeight, 16) : textHeight);
 }
 
 void tst_FileList::highlightCoversOnlyTheText_data()

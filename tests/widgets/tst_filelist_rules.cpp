@@ -162,8 +162,8 @@ void tst_FileListRules::letterCaseOneForOne()
     QFile file(folder.filePath(name));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
-    const QStringList names =
-        base::FolderListing::list(folder.path(), base::MaskMatcher::splitMask(mask), base::FolderListing::ftNormal);
+    const QStringList names = base::FolderListing::list(
+        folder.path(), base::MaskMatcher::splitMask(mask), base::FolderListing::ftNormal);
     QCOMPARE(names, listed ? QStringList{name} : QStringList());
 }
 

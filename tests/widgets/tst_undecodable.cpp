@@ -1,8 +1,8 @@
+#include "base/FolderListing.h"
+#include "base/PathRules.h"
 #include "scan/TextCodec.h"
 #include "shell/RecycleBin.h"
 #include "support/TempFolder.h"
-#include "base/FolderListing.h"
-#include "base/PathRules.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -91,8 +91,8 @@ void TestUndecodable::readsItsOwnBytes()
     ::close(fd);
     const QString lookAlikePath = folder.write(lookAlike, "other");
 
-    const QStringList names =
-        base::FolderListing::list(folder.path(), {}, base::FolderListing::FileKinds(base::FolderListing::ftNormal));
+    const QStringList names = base::FolderListing::list(
+        folder.path(), {}, base::FolderListing::FileKinds(base::FolderListing::ftNormal));
     QCOMPARE(names.size(), 2);
     QVERIFY(names[0] != names[1]);
     for (const QString& name : names) {
@@ -119,8 +119,8 @@ void TestUndecodable::trashesItsOwnBytes()
     ::close(fd);
     const QString lookAlikePath = folder.write(lookAlike, "other");
 
-    const QStringList names =
-        base::FolderListing::list(folder.path(), {}, base::FolderListing::FileKinds(base::FolderListing::ftNormal));
+    const QStringList names = base::FolderListing::list(
+        folder.path(), {}, base::FolderListing::FileKinds(base::FolderListing::ftNormal));
     QCOMPARE(names.size(), 2);
     const QString badShown =
         base::PathRules::fullName(folder.path(), names[0] == lookAlike ? names[1] : names[0]);
