@@ -274,6 +274,8 @@ void ScanRun::COMPARERExecute()
             m_haveReference = false;
             m_referenceFile.close();
             m_index.setFolder(-1, QString());
+            m_journal.end();     // undo/cache
+            m_index.saveCache(); // undo/cache
             m_folder.close();
             m_referenceText.clear();
             m_candidateText.clear();
@@ -294,6 +296,8 @@ void ScanRun::COMPARERExecute()
             return;
         }
         m_index.setFolder(m_folder.fd(), m_folder.path());
+        m_index.loadCache();              // undo/cache: fingerprints of earlier runs, once
+        m_journal.begin(m_folder.path()); // undo/cache: a journal for this scan's moves
         // Every file is fingerprinted before the first reference; unchanged files were already.
         m_listing.read(m_folder.fd(), m_folder.path(), candidates->fileType());
         m_index.refresh(m_listing.paths(), [this] {
@@ -597,11 +601,19 @@ bool ScanRun::moveToTrash(int index)
     };
     const FileStamp folderBefore = m_listing.folderStamp();
     QString reason;
-    if (!SendToRecycleBinAt(m_folder.fd(), m_folder.path(), candidate.localName(), verify,
-                            &reason)) {
+    // undo/cache: the journal records the move just before it happens, and its outcome.
+    const TrashAboutToMove record = [&](const QByteArray& root, const QByteArray& trashName,
+                                        QString* why) {
+        return m_journal.aboutToMove(m_folder.fd(), candidate.localName(), reference.localName(),
+                                     root, trashName, why);
+    };
+    if (!SendToRecycleBinAt(m_folder.fd(), m_folder.path(), candidate.localName(), verify, &reason,
+                            nullptr, record)) {
+        m_journal.notMoved(); // undo/cache
         warnNotMoved(path, reason);
         return false;
     }
+    m_journal.moved(); // undo/cache
     m_listing.removeOwn(index, folderBefore);
     return true;
 }
@@ -693,6 +705,7 @@ bool ScanRun::FormClose()
         m_form.StopRequested = true;
         return false;
     }
+    m_index.saveCache(); // undo/cache
     // A save that fails is reported by the action's handler; the window closes all the same, so
     // that an unwritable settings file never keeps the tool from ending.
     m_form.INI_SAVE()->trigger();

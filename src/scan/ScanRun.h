@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scan/FingerprintIndex.h"
+#include "scan/MoveJournal.h"
 #include "scan/ScanFolder.h"
 #include "scan/ScanListing.h"
 
@@ -72,6 +73,7 @@ private:
 
     TForm1& m_form;
     FingerprintIndex m_index;
+    MoveJournal m_journal; // undo: the journal of this scan's moves
     ScanListing m_listing;
     QCollator m_collator;
     QElapsedTimer m_sinceShown;
