@@ -93,7 +93,7 @@ QList<QByteArray> checkedFields(const QByteArray& line)
 
 bool parseMove(const QList<QByteArray>& f, JournalMove* move)
 {
-    if (f.size() != 14)
+    if (f.size() != 13)
         return false;
     return number(f[1], &move->sequence) && decoded(f[2], &move->folder) &&
            number(f[3], &move->folderDevice) && number(f[4], &move->folderInode) &&

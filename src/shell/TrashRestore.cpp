@@ -126,11 +126,17 @@ TrashRestore::Result TrashRestore::restore(const JournalContents& journal)
         struct stat inTrash;
         if (::fstatat(trash->files.fd, move.trashName.constData(), &inTrash, AT_SYMLINK_NOFOLLOW) !=
             0) {
-            failed(errno == ENOENT ? QStringLiteral("Il n'est plus dans la corbeille.")
-                                   : EInOutError::systemText(errno));
+            const int err = errno;
+            // A scan stopped between its record and the move: the file never left.
+            struct stat atHome;
+            if (err == ENOENT && move.state == JournalMove::State::Pending && folder->fd >= 0 &&
+                ::fstatat(folder->fd, move.name.constData(), &atHome, AT_SYMLINK_NOFOLLOW) == 0 &&
+                sameFile(atHome, move))
+                continue;
+            failed(err == ENOENT ? QStringLiteral("Il n'est plus dans la corbeille.")
+                                 : EInOutError::systemText(err));
             continue;
         }
-        // A scan stopped between its record and the move: the file may never have left.
         if (!sameFile(inTrash, move)) {
             failed(QStringLiteral("La corbeille contient sous son nom un autre fichier que celui "
                                   "qui y a été placé."));
