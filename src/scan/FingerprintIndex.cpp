@@ -505,3 +505,13 @@ void FingerprintIndex::loadCache()
     m_cacheLoaded = true;
     load(cachePath());
 }
+
+bool FingerprintIndex::saveCache() const noexcept
+{
+    try {
+        return save(cachePath());
+    } catch (...) {
+        // Only time is lost: the next run reads the files again.
+        return false;
+    }
+}

@@ -107,7 +107,8 @@ public:
     bool save(const QString& path) const;
     // load(cachePath()) the first time it is called; later calls do nothing.
     void loadCache();
-    bool saveCache() const { return save(cachePath()); }
+    // save(cachePath()); raises nothing, as it runs while a scan ends, whichever way.
+    bool saveCache() const noexcept;
     // The cache file's format, apart for tests and fuzzing. decode is false, and entries left
     // empty, for anything but a whole file of this version made under the current rules.
     static QByteArray encode(const QHash<QString, Entry>& entries, qint64 nowSecs);
