@@ -49,8 +49,9 @@ struct JournalContents {
 };
 
 // The journal of one scan's moves to the trash, in $XDG_STATE_HOME/twindrop: every record is one
-// line with its own checksum, written and flushed to the disk before the scan goes on, so that a
-// scan that is killed leaves a journal that says which moves happened. The file is created at the
+// line with its own checksum, written to the file before the scan goes on (and flushed to the disk
+// when the scan ends), so that a scan that is killed leaves a journal that says which moves
+// happened. The file is created at the
 // first move; the newest kKept journals are kept.
 class MoveJournal {
 public:
