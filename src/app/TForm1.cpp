@@ -1,6 +1,7 @@
 #include "app/TForm1.h"
 
 #include "app/HandlerGuard.h"
+#include "app/RestoreLastScan.h"
 #include "base/PathRules.h"
 #include "dialogs/AppTitle.h"
 #include "scan/ReferenceLoader.h"
@@ -108,6 +109,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 
     m_loader = new ReferenceLoader(*this);
     m_persistence = new WindowPersistence(*this);
+    m_restore = new RestoreLastScan(*this);
 
     buildActions();
     buildControls();
@@ -131,6 +133,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 TForm1::~TForm1()
 {
     qApp->removeEventFilter(this);
+    delete m_restore;
     delete m_persistence;
     delete m_loader;
     delete m_scan;
@@ -186,6 +189,13 @@ void TForm1::buildMenus()
     fichier->setObjectName(QStringLiteral("Fi1"));
     bound(fichier, QStringLiteral("Quitter1"), m_COMPARER);
     fichier->addSeparator()->setObjectName(QStringLiteral("N2"));
+    // Undoes the last scan that moved files, from its journal; also in the duplicates' menu.
+    m_Restaurerladerniereanalyse1 =
+        new QAction(QStringLiteral("&Restaurer la dernière analyse"), this);
+    m_Restaurerladerniereanalyse1->setObjectName(QStringLiteral("Restaurerladerniereanalyse1"));
+    connect(m_Restaurerladerniereanalyse1, &QAction::triggered, this,
+            [this] { RunHandler([this] { RestaurerladerniereanalyseClick(); }); });
+    fichier->addAction(m_Restaurerladerniereanalyse1);
     bound(fichier, QStringLiteral("Quitter2"), m_FichierFileExit1);
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
@@ -230,6 +240,8 @@ void TForm1::buildMenus()
     m_MenuItem5->setObjectName(QStringLiteral("MenuItem5"));
     connect(m_MenuItem5, &QAction::triggered, this,
             [this] { RunHandler([this] { OuvrirlacorbeilleClick(); }); });
+    m_PopupMenu2->addSeparator()->setObjectName(QStringLiteral("N7"));
+    m_PopupMenu2->addAction(m_Restaurerladerniereanalyse1);
     m_ListBox1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         m_PopupMenu2->popup(m_ListBox1->viewport()->mapToGlobal(pos));
@@ -613,6 +625,11 @@ void TForm1::Explorerdossier2Click()
 void TForm1::OuvrirlacorbeilleClick()
 {
     OpenRecycleBin();
+}
+
+void TForm1::RestaurerladerniereanalyseClick()
+{
+    m_restore->Execute();
 }
 
 void TForm1::COMPARERExecute()

@@ -24,6 +24,7 @@ class TStatusBar;
 class ScanRun;
 struct ScanControls;
 class ReferenceLoader;
+class RestoreLastScan;
 class WindowPersistence;
 
 // The main window: its composition, its event wiring and the small handlers that only wire
@@ -99,6 +100,7 @@ public slots:
     void Raffraichirlaliste2Click();
     void Explorerdossier2Click();
     void OuvrirlacorbeilleClick();
+    void RestaurerladerniereanalyseClick();
     void COMPARERExecute();
     void CHARGE1Execute();
     void CHARGE2Execute();
@@ -158,6 +160,7 @@ private:
     QAction* m_Raffraichirlaliste2 = nullptr;
     QAction* m_Explorerdossier2 = nullptr;
     QAction* m_MenuItem5 = nullptr;
+    QAction* m_Restaurerladerniereanalyse1 = nullptr;
     QMenu* m_PopupMenu1 = nullptr;
     QMenu* m_PopupMenu2 = nullptr;
 
@@ -166,6 +169,7 @@ private:
     ScanRun* m_scan = nullptr;
     ReferenceLoader* m_loader = nullptr;
     WindowPersistence* m_persistence = nullptr;
+    RestoreLastScan* m_restore = nullptr;
     bool m_shownOnce = false;
     // The field's text at its last change, and the folder it names.
     QString m_fieldText;

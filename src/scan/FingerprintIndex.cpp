@@ -5,7 +5,16 @@
 #include "scan/ComparisonStream.h"
 #include "scan/TextCodec.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QtEndian>
 #include <QThreadPool>
+
+#include <unicode/uvernum.h>
 
 #include <xxhash.h>
 
@@ -13,8 +22,11 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 FileStamp FileStamp::of(const QByteArray& localPath)
 {
@@ -141,6 +153,7 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
 {
     Entry entry;
     entry.stamp = stamp;
+    entry.seenSecs = QDateTime::currentSecsSinceEpoch();
     try {
         const ReadOnlyFile file = m_reader ? m_reader(path) : open(path);
         ComparisonStream stream(file.fd(), path);
@@ -163,9 +176,11 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
 const FingerprintIndex::Entry& FingerprintIndex::update(const QString& path)
 {
     const FileStamp stamp = stampOf(path);
-    const auto found = m_entries.constFind(path);
-    if (found != m_entries.constEnd() && stamp.isValid() && found->stamp == stamp)
+    const auto found = m_entries.find(path);
+    if (found != m_entries.end() && stamp.isValid() && found->stamp == stamp) {
+        found->seenSecs = QDateTime::currentSecsSinceEpoch();
         return *found;
+    }
     return *m_entries.insert(path, compute(path, stamp));
 }
 
@@ -187,6 +202,7 @@ void FingerprintIndex::refresh(const QStringList& paths, const std::function<boo
         QString path;
         FileStamp known;
         bool hadEntry = false;
+        bool unchanged = false;
         bool done = false;
         Entry result;
     };
@@ -222,7 +238,8 @@ void FingerprintIndex::refresh(const QStringList& paths, const std::function<boo
             Job& job = jobItems[i];
             // Stat first: a change after it shows as a new stamp next time.
             const FileStamp stamp = stampOf(job.path);
-            if (!(job.hadEntry && stamp.isValid() && stamp == job.known)) {
+            job.unchanged = job.hadEntry && stamp.isValid() && stamp == job.known;
+            if (!job.unchanged) {
                 job.result = compute(job.path, stamp);
                 job.done = true;
             }
@@ -256,8 +273,246 @@ void FingerprintIndex::refresh(const QStringList& paths, const std::function<boo
         }
     }
     lock.unlock();
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
     for (Job& job : jobs) {
-        if (job.done)
+        if (job.done) {
             m_entries.insert(job.path, std::move(job.result));
+        } else if (job.unchanged) {
+            const auto entry = m_entries.find(job.path);
+            if (entry != m_entries.end())
+                entry->seenSecs = now;
+        }
+    }
+}
+
+namespace {
+
+const QByteArray kCacheMagic("twindrop-fingerprints\n", 22);
+constexpr quint32 kCacheVersion = 1;
+constexpr quint32 kLongestPath = 65536;
+// Bytes of one entry besides its path.
+constexpr qsizetype kEntryFixed = 4 + 8 * 10 + 1;
+
+// What a fingerprint depends on besides the file: a cache made under other rules is not used.
+QByteArray cacheRules()
+{
+    return QByteArrayLiteral("xxh3-128 icu-" U_ICU_VERSION " turkic-") +
+           (SystemIsTurkic() ? "1" : "0") + " pane-" + QByteArray::number(kTextPaneCapacity);
+}
+
+template <typename T> void put(QByteArray& out, T value)
+{
+    const T little = qToLittleEndian(value);
+    out.append(reinterpret_cast<const char*>(&little), sizeof little);
+}
+
+class Cursor {
+public:
+    explicit Cursor(QByteArrayView bytes) : m_bytes(bytes) {}
+    template <typename T> bool take(T* value)
+    {
+        if (m_bytes.size() - m_pos < qsizetype(sizeof(T)))
+            return false;
+        T little;
+        std::memcpy(&little, m_bytes.data() + m_pos, sizeof little);
+        m_pos += sizeof little;
+        *value = qFromLittleEndian(little);
+        return true;
+    }
+    bool take(qsizetype n, QByteArrayView* out)
+    {
+        if (n < 0 || m_bytes.size() - m_pos < n)
+            return false;
+        *out = m_bytes.sliced(m_pos, n);
+        m_pos += n;
+        return true;
+    }
+    qsizetype left() const { return m_bytes.size() - m_pos; }
+
+private:
+    QByteArrayView m_bytes;
+    qsizetype m_pos = 0;
+};
+
+bool keptInCache(const FingerprintIndex::Entry& entry, qint64 nowSecs)
+{
+    return !entry.error && entry.stamp.isValid() && entry.stamp.regular &&
+           entry.seenSecs > nowSecs - FingerprintIndex::kCacheKeepSecs &&
+           entry.seenSecs <= nowSecs + 24 * 3600;
+}
+
+} // namespace
+
+QString FingerprintIndex::cachePath()
+{
+    // GenericCacheLocation is $XDG_CACHE_HOME, else ~/.cache (a private folder while tests run).
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/twindrop/fingerprints");
+}
+
+QByteArray FingerprintIndex::encode(const QHash<QString, Entry>& entries, qint64 nowSecs)
+{
+    QList<std::pair<const QString*, const Entry*>> kept;
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        if (keptInCache(*it, nowSecs) && !it.key().isEmpty() &&
+            quint32(it.key().size()) <= kLongestPath)
+            kept.append({&it.key(), &*it});
+    }
+    // The most recently seen first, so that the bound drops the longest unseen.
+    std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) {
+        return a.second->seenSecs != b.second->seenSecs ? a.second->seenSecs > b.second->seenSecs
+                                                        : *a.first < *b.first;
+    });
+    const QByteArray rules = cacheRules();
+    QByteArray out = kCacheMagic;
+    put<quint32>(out, kCacheVersion);
+    put<quint32>(out, quint32(rules.size()));
+    out += rules;
+    const qsizetype countAt = out.size();
+    put<quint64>(out, 0);
+    quint64 count = 0;
+    for (const auto& [path, entry] : std::as_const(kept)) {
+        const qsizetype bytes = kEntryFixed + path->size() * 2;
+        if (out.size() + bytes + 8 > kCacheMaxBytes)
+            break;
+        put<quint32>(out, quint32(path->size()));
+        for (const QChar c : *path)
+            put<quint16>(out, c.unicode());
+        put<quint64>(out, entry->stamp.device);
+        put<quint64>(out, entry->stamp.inode);
+        put<qint64>(out, entry->stamp.size);
+        put<qint64>(out, entry->stamp.modifiedNs);
+        put<qint64>(out, entry->stamp.changedNs);
+        put<quint8>(out, 1);
+        put<qint64>(out, entry->print.length);
+        put<quint64>(out, entry->print.low);
+        put<quint64>(out, entry->print.high);
+        put<qint64>(out, entry->textLength);
+        put<qint64>(out, entry->seenSecs);
+        ++count;
+    }
+    const quint64 littleCount = qToLittleEndian(count);
+    std::memcpy(out.data() + countAt, &littleCount, sizeof littleCount);
+    put<quint64>(out, XXH3_64bits(out.constData(), size_t(out.size())));
+    return out;
+}
+
+bool FingerprintIndex::decode(const QByteArray& bytes, QHash<QString, Entry>* entries,
+                              qint64 nowSecs)
+{
+    entries->clear();
+    if (bytes.size() < kCacheMagic.size() + 8 + 8 + 8 || !bytes.startsWith(kCacheMagic))
+        return false;
+    const qsizetype body = bytes.size() - 8;
+    quint64 sum = 0;
+    std::memcpy(&sum, bytes.constData() + body, sizeof sum);
+    if (qFromLittleEndian(sum) != XXH3_64bits(bytes.constData(), size_t(body)))
+        return false;
+    Cursor in(QByteArrayView(bytes).first(body).sliced(kCacheMagic.size()));
+    quint32 version = 0;
+    quint32 rulesSize = 0;
+    QByteArrayView rules;
+    quint64 count = 0;
+    if (!in.take(&version) || version != kCacheVersion || !in.take(&rulesSize) ||
+        !in.take(qsizetype(rulesSize), &rules) || rules != cacheRules() || !in.take(&count) ||
+        count > quint64(in.left() / kEntryFixed))
+        return false;
+    QHash<QString, Entry> read;
+    read.reserve(qsizetype(count));
+    for (quint64 i = 0; i < count; ++i) {
+        quint32 units = 0;
+        QByteArrayView pathBytes;
+        if (!in.take(&units) || units == 0 || units > kLongestPath ||
+            !in.take(qsizetype(units) * 2, &pathBytes))
+            return false;
+        QString path(qsizetype(units), Qt::Uninitialized);
+        for (quint32 u = 0; u < units; ++u) {
+            quint16 unit = 0;
+            std::memcpy(&unit, pathBytes.data() + u * 2, 2);
+            path[u] = QChar(qFromLittleEndian(unit));
+        }
+        Entry entry;
+        quint8 regular = 0;
+        if (!in.take(&entry.stamp.device) || !in.take(&entry.stamp.inode) ||
+            !in.take(&entry.stamp.size) || !in.take(&entry.stamp.modifiedNs) ||
+            !in.take(&entry.stamp.changedNs) || !in.take(&regular) ||
+            !in.take(&entry.print.length) || !in.take(&entry.print.low) ||
+            !in.take(&entry.print.high) || !in.take(&entry.textLength) || !in.take(&entry.seenSecs))
+            return false;
+        entry.stamp.regular = regular == 1;
+        if (regular != 1 || entry.stamp.size < 0 || entry.print.length < -1 ||
+            entry.textLength < 0 || read.contains(path))
+            return false;
+        if (keptInCache(entry, nowSecs))
+            read.insert(path, entry);
+    }
+    if (in.left() != 0)
+        return false;
+    *entries = std::move(read);
+    return true;
+}
+
+bool FingerprintIndex::load(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    QByteArray bytes;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kCacheMaxBytes;
+    if (ok) {
+        bytes.resize(qsizetype(st.st_size));
+        qsizetype done = 0;
+        while (ok && done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            ok = n > 0;
+            done += std::max<ssize_t>(n, 0);
+        }
+    }
+    ::close(fd);
+    QHash<QString, Entry> read;
+    if (!ok || !decode(bytes, &read, QDateTime::currentSecsSinceEpoch()))
+        return false;
+    for (auto it = read.cbegin(); it != read.cend(); ++it) {
+        if (!m_entries.contains(it.key()))
+            m_entries.insert(it.key(), *it);
+    }
+    return true;
+}
+
+bool FingerprintIndex::save(const QString& path) const
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        return false;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QByteArray bytes = encode(m_entries, QDateTime::currentSecsSinceEpoch());
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+void FingerprintIndex::loadCache()
+{
+    if (m_cacheLoaded)
+        return;
+    m_cacheLoaded = true;
+    load(cachePath());
+}
+
+bool FingerprintIndex::saveCache() const noexcept
+{
+    try {
+        return save(cachePath());
+    } catch (...) {
+        // Only time is lost: the next run reads the files again.
+        return false;
     }
 }

@@ -64,6 +64,8 @@ public:
         qint64 textLength = 0;
         // What reading the file raised; it is raised again where the file would be loaded.
         std::exception_ptr error;
+        // When the file was last found with this stamp, in seconds since the epoch.
+        qint64 seenSecs = 0;
     };
     // Opens a file to be read or raises as ReadFileBytes does.
     using Reader = std::function<ReadOnlyFile(const QString& path)>;
@@ -90,6 +92,28 @@ public:
     // Raises the entry's kept error, if it has one.
     static void raiseError(const Entry& entry);
 
+    // The cache that keeps fingerprints from one run to the next: $XDG_CACHE_HOME/twindrop.
+    static QString cachePath();
+    // Entries not seen for this long are not kept, nor more than the cache's size allows.
+    static constexpr qint64 kCacheKeepSecs = qint64(90) * 24 * 3600;
+    static constexpr qint64 kCacheMaxBytes = qint64(96) * 1024 * 1024;
+    // Adds the cache file's entries for the files this index does not know yet. A cached entry
+    // is used only while the file's stamp is the one it was made for, and a fingerprint only
+    // ever spares a comparison that would find the texts different. False, and nothing added,
+    // for a missing, damaged, cut, foreign or older file, or one made under other text rules.
+    bool load(const QString& path);
+    // Writes the entries (the most recently seen first, within the bounds above) to a new file
+    // that then replaces path in one step.
+    bool save(const QString& path) const;
+    // load(cachePath()) the first time it is called; later calls do nothing.
+    void loadCache();
+    // save(cachePath()); raises nothing, as it runs while a scan ends, whichever way.
+    bool saveCache() const noexcept;
+    // The cache file's format, apart for tests and fuzzing. decode is false, and entries left
+    // empty, for anything but a whole file of this version made under the current rules.
+    static QByteArray encode(const QHash<QString, Entry>& entries, qint64 nowSecs);
+    static bool decode(const QByteArray& bytes, QHash<QString, Entry>* entries, qint64 nowSecs);
+
 private:
     Entry compute(const QString& path, const FileStamp& stamp) const;
 
@@ -100,6 +124,7 @@ private:
     QByteArray nameInFolder(const QString& path) const;
 
     Reader m_reader;
+    bool m_cacheLoaded = false;
     int m_folderFd = -1;
     QString m_folderPrefix;
 };

@@ -39,6 +39,8 @@ void ScanEngine::run(const QString& folder, const QStringList& names,
         m_referenceFile.close();
         m_visits.clear();
         m_index.setFolder(-1, QString());
+        m_journal.end();
+        m_index.saveCache();
         m_folder.close();
     });
 
@@ -50,6 +52,9 @@ void ScanEngine::run(const QString& folder, const QStringList& names,
         return;
     }
     m_index.setFolder(m_folder.fd(), m_folder.path());
+    // Fingerprints of earlier runs, read at the first scan only.
+    m_index.loadCache();
+    m_journal.begin(m_folder.path());
     // Every file is fingerprinted before the first reference; unchanged files were already.
     m_listing.read(m_folder.fd(), m_folder.path(), kinds);
     m_index.refresh(m_listing.paths(), [this] {
@@ -324,14 +329,22 @@ bool ScanEngine::moveToTrash(int index)
         }
         return true;
     };
+    // The journal records the move just before it happens, and then its outcome.
+    const TrashAboutToMove record = [&](const QByteArray& root, const QByteArray& trashName,
+                                        QString* why) {
+        return m_journal.aboutToMove(m_folder.fd(), candidate.localName(), reference.localName(),
+                                     root, trashName, why);
+    };
     const FileStamp folderBefore = m_listing.folderStamp();
     QString reason;
     QString trash;
     if (!SendToRecycleBinAt(m_folder.fd(), m_folder.path(), candidate.localName(), verify, &reason,
-                            &trash)) {
+                            &trash, record)) {
+        m_journal.notMoved();
         warnNotMoved(path, reason);
         return false;
     }
+    m_journal.moved();
     m_lastTrash = trash;
     m_listing.removeOwn(index, folderBefore);
     return true;

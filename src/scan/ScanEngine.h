@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scan/FingerprintIndex.h"
+#include "scan/MoveJournal.h"
 #include "scan/ScanFolder.h"
 #include "scan/ScanListing.h"
 
@@ -81,6 +82,8 @@ private:
 
     ScanListener& m_listener;
     FingerprintIndex m_index;
+    // What this scan moved, so that it can be undone.
+    MoveJournal m_journal;
     ScanListing m_listing;
     ScanFolder m_folder;
     QStringList m_names;

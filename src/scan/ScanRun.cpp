@@ -380,6 +380,7 @@ bool ScanRun::FormClose()
         StopRequested = true;
         return false;
     }
+    index().saveCache();
     // A save that fails is reported by the action's handler; the window closes all the same, so
     // that an unwritable settings file never keeps the tool from ending.
     m_controls.saveSettings->trigger();

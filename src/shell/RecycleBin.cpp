@@ -412,7 +412,8 @@ bool leadsTo(const QByteArray& folderPath, const struct stat& folder)
 }
 
 bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
-                 const TrashVerify& verify, QString* reason, QString* trashFolder)
+                 const TrashVerify& verify, QString* reason, QString* trashFolder,
+                 const TrashAboutToMove& aboutToMove)
 {
     if (trashFolder)
         trashFolder->clear();
@@ -487,6 +488,13 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
         return fail(reason, cannotWriteRecord(trash.root, err));
     }
 
+    if (aboutToMove) {
+        QString why;
+        if (!aboutToMove(trash.root, trashName, &why)) {
+            ::unlinkat(trash.info.fd, infoName.constData(), 0);
+            return fail(reason, why);
+        }
+    }
     // A rename never copies: across file systems it fails, and the file stays in place.
     if (moveNoReplace(folderFd, name, trash.files.fd, trashName, true) != 0) {
         const int err = errno;
@@ -540,7 +548,8 @@ QString HomeTrashPath()
 }
 
 bool SendToRecycleBinAt(int folderFd, const QString& folderPath, const QByteArray& name,
-                        const TrashVerify& verify, QString* reason, QString* trashFolder)
+                        const TrashVerify& verify, QString* reason, QString* trashFolder,
+                        const TrashAboutToMove& aboutToMove)
 {
     // An unencodable or relative folder text is replaced by where the folder really is.
     QByteArray path;
@@ -548,7 +557,7 @@ bool SendToRecycleBinAt(int folderFd, const QString& folderPath, const QByteArra
         path.clear();
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
-    return moveToTrash(folderFd, path, name, verify, reason, trashFolder);
+    return moveToTrash(folderFd, path, name, verify, reason, trashFolder, aboutToMove);
 }
 
 bool SendToRecycleBin(const QString& fileName, QString* reason)
@@ -574,5 +583,6 @@ bool SendToRecycleBin(const QString& fileName, QString* reason)
     const Descriptor folderFd(::open(folder.constData(), kFolderFlags));
     if (!folderFd.isOpen())
         return fail(reason, base::EInOutError::systemText(errno));
-    return moveToTrash(folderFd.fd, folder, name, TrashVerify(), reason, nullptr);
+    return moveToTrash(folderFd.fd, folder, name, TrashVerify(), reason, nullptr,
+                       TrashAboutToMove());
 }

@@ -15,6 +15,12 @@ bool SendToRecycleBin(const QString& fileName, QString* reason = nullptr);
 // False (with a French sentence in why) when it is not the file that was meant.
 using TrashVerify = std::function<bool(int filesFd, const QByteArray& trashName, QString* why)>;
 
+// Called once the trash is chosen and the entry's record written, just before the file moves:
+// trashRoot is the folder that holds files/ and info/ (as bytes), trashName the entry's name in
+// files/. False (with a French sentence in why) leaves the file where it is, its record removed.
+using TrashAboutToMove =
+    std::function<bool(const QByteArray& trashRoot, const QByteArray& trashName, QString* why)>;
+
 // Moves the entry `name` of the open folder `folderFd` to the trash of the folder's file system.
 // Every folder is opened once and checked and used through its descriptor, so that no one can
 // turn a checked path into another between the check and the move. folderPath is the folder as
@@ -22,9 +28,11 @@ using TrashVerify = std::function<bool(int filesFd, const QByteArray& trashName,
 // trash, it is put back under its own name, never over another file, and its record removed;
 // the result is then false with reason = why. If it cannot be put back, the record stays so that
 // it can be restored, and reason says so and where it is. trashFolder (when given) receives the
-// trash root used, such as ~/.local/share/Trash.
+// trash root used, such as ~/.local/share/Trash. aboutToMove (if given) is called as described
+// at TrashAboutToMove.
 bool SendToRecycleBinAt(int folderFd, const QString& folderPath, const QByteArray& name,
-                        const TrashVerify& verify, QString* reason, QString* trashFolder = nullptr);
+                        const TrashVerify& verify, QString* reason, QString* trashFolder = nullptr,
+                        const TrashAboutToMove& aboutToMove = TrashAboutToMove());
 
 // The home trash folder ($XDG_DATA_HOME/Trash, else under the generic data location).
 QString HomeTrashPath();

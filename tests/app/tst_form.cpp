@@ -145,7 +145,7 @@ void TestForm::menusAndActions()
     QStringList fichier;
     for (QAction* a : menus[0]->menu()->actions())
         fichier << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    QCOMPARE(fichier, (QStringList{"COMPARER", "-", "&Quitter"}));
+    QCOMPARE(fichier, (QStringList{"COMPARER", "-", "&Restaurer la dernière analyse", "&Quitter"}));
     QVERIFY(f.chk_BEEP()->isCheckable());
     QVERIFY(f.chk_BEEP()->isChecked());
     QCOMPARE(f.chk_BEEP()->text(), QStringLiteral("Activer le BIP"));
