@@ -107,11 +107,14 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     setFont(tahoma(11));
 
     m_scan = new ScanRun(*this);
-    m_loader = new ReferenceLoader(*this);
-    m_persistence = new WindowPersistence(*this);
 
     buildActions();
     buildControls();
+    m_loader = new ReferenceLoader({m_JvFileListBox1, m_JvFileListBox2, m_Memo1, m_radioButtons});
+    connect(m_loader, &ReferenceLoader::mainListCounted, this,
+            [this](int count) { setStatusText(0, QString::number(count)); });
+    m_persistence = new WindowPersistence(*this, {this, m_JvDirectoryEdit1, m_Edit1, m_chk_AUTO,
+                                                  m_Splitter1, m_Splitter2, m_Splitter3});
     buildMenus();
     applyOwnColours();
     // Each list filled itself before its handler was connected.
