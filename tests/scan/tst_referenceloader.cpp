@@ -20,8 +20,7 @@ void userSelects(TJvFileListBox* list, const QString& name)
 {
     for (int i = 0; i < list->itemCount(); ++i) {
         if (list->itemText(i) == name) {
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->itemRect(i).center());
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->itemRect(i).center());
             return;
         }
     }

@@ -653,8 +653,7 @@ void tst_FileList::rowHeight()
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     const int textHeight = QFontMetrics(font).height();
-    QCOMPARE(list.itemRect(0).height(),
-             glyphs ? qMax(textHeight, 16) : textHeight);
+    QCOMPARE(list.itemRect(0).height(), glyphs ? qMax(textHeight, 16) : textHeight);
 }
 
 void tst_FileList::highlightCoversOnlyTheText_data()
