@@ -515,6 +515,11 @@ void TForm1::setStatusText(int field, const QString& text)
     m_StatusBar1->setFieldText(field, text);
 }
 
+void TForm1::restoreFailed(const std::exception& error)
+{
+    ReportException(error);
+}
+
 void TForm1::FormCreate()
 {
     m_persistence->Restore();

@@ -113,6 +113,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Shown in the general error report, as any handler's error.
+    void restoreFailed(const std::exception& error) override;
     // Returns false when the close must be refused.
     bool FormClose();
     void FormKeyPress(QKeyEvent* event);

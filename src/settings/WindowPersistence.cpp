@@ -1,6 +1,5 @@
 #include "settings/WindowPersistence.h"
 
-#include "app/HandlerGuard.h"
 #include "settings/FormGeometry.h"
 #include "settings/PersistedWindow.h"
 #include "settings/SettingsHelpers.h"
@@ -18,7 +17,17 @@ struct PaneHeight {
     const char* key;
     TSplitter* splitter;
 };
+
 } // namespace
+
+template <typename Step> void WindowPersistence::restoreStep(Step&& step)
+{
+    try {
+        step();
+    } catch (const std::exception& e) {
+        m_window.restoreFailed(e);
+    }
+}
 
 WindowPersistence::WindowPersistence(PersistedWindow& window, const Controls& controls)
     : m_window(window), m_controls(controls)
@@ -27,21 +36,21 @@ WindowPersistence::WindowPersistence(PersistedWindow& window, const Controls& co
 
 void WindowPersistence::Restore()
 {
-    RunHandler([this] { RestoreFormGeometry(m_controls.form); });
-    RunHandler([this] {
+    restoreStep([this] { RestoreFormGeometry(m_controls.form); });
+    restoreStep([this] {
         m_controls.folderField->setDirectory(
             IniReadString(kOptions, QStringLiteral("DOSSIER"), DefaultFolder()));
     });
-    RunHandler([this] {
+    restoreStep([this] {
         QLineEdit* mask = m_controls.maskField;
         mask->setText(IniReadString(kOptions, QStringLiteral("MASQUE"), mask->text()));
         // Also when the stored mask equals the field's text: the list's mask follows the field.
         m_window.Edit1Change();
     });
-    RunHandler([this] {
+    restoreStep([this] {
         m_controls.automaticMode->setChecked(IniReadBool(kOptions, QStringLiteral("AUTO"), false));
     });
-    RunHandler([this] {
+    restoreStep([this] {
         m_window.setRadioGroupIndex(
             IniReadInteger(kOptions, QStringLiteral("MODE"), m_window.radioGroupIndex()));
     });
@@ -49,7 +58,7 @@ void WindowPersistence::Restore()
                                   {"MEMO", m_controls.candidatePaneSplitter},
                                   {"DOUBLON", m_controls.duplicatesSplitter}};
     for (const auto& h : heights) {
-        RunHandler([&] {
+        restoreStep([&] {
             QWidget* control = h.splitter->control();
             h.splitter->setControlHeight(
                 IniReadInteger(kHeights, QString::fromLatin1(h.key), control->height()));

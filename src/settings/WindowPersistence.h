@@ -34,6 +34,9 @@ public:
     void Save();
 
 private:
+    // Runs one step of Restore; an error leaving it goes to the window.
+    template <typename Step> void restoreStep(Step&& step);
+
     PersistedWindow& m_window;
     Controls m_controls;
 };
