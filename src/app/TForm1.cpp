@@ -107,12 +107,15 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     setWindowTitle(ApplicationTitle());
     setFont(tahoma(11));
 
-    m_loader = new ReferenceLoader(*this);
-    m_persistence = new WindowPersistence(*this);
     m_restore = new RestoreLastScan(*this);
 
     buildActions();
     buildControls();
+    m_loader = new ReferenceLoader({m_JvFileListBox1, m_JvFileListBox2, m_Memo1, m_radioButtons});
+    connect(m_loader, &ReferenceLoader::mainListCounted, this,
+            [this](int count) { setStatusText(0, QString::number(count)); });
+    m_persistence = new WindowPersistence(*this, {this, m_JvDirectoryEdit1, m_Edit1, m_chk_AUTO,
+                                                  m_Splitter1, m_Splitter2, m_Splitter3});
     buildMenus();
     m_scan = new ScanRun(scanControls());
     applyOwnColours();
@@ -522,6 +525,11 @@ QString TForm1::statusText(int field) const
 void TForm1::setStatusText(int field, const QString& text)
 {
     m_StatusBar1->setFieldText(field, text);
+}
+
+void TForm1::restoreFailed(const std::exception& error)
+{
+    ReportException(error);
 }
 
 void TForm1::FormCreate()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/PersistedWindow.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QPixmap>
@@ -29,7 +31,7 @@ class WindowPersistence;
 
 // The main window: its composition, its event wiring and the small handlers that only wire
 // controls together. The scan, the loaders and the settings live in their own classes.
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public PersistedWindow {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
@@ -68,16 +70,14 @@ public:
     QAction* INI_SAVE() const { return m_INI_SAVE; }
     QAction* FichierFileExit1() const { return m_FichierFileExit1; }
     QAction* chk_BEEP() const { return m_chk_BEEP; }
-    QMenu* PopupMenu1() const { return m_PopupMenu1; }
     QMenu* PopupMenu2() const { return m_PopupMenu2; }
 
     ScanRun* scan() const { return m_scan; }
-    ReferenceLoader* loader() const { return m_loader; }
 
     // Item index of the scan-mode group, -1 when no mode is selected. Setting it clamps to
     // -1..2 and, for a changed index other than -1, runs RadioGroup1Click.
-    int radioGroupIndex() const;
-    void setRadioGroupIndex(int index);
+    int radioGroupIndex() const override;
+    void setRadioGroupIndex(int index) override;
 
     // Whether the main list, the candidate list and the folder field name one same folder: the
     // only state a scan may start from.
@@ -90,7 +90,7 @@ public:
 public slots:
     void FormCreate();
     void FormShow();
-    void Edit1Change();
+    void Edit1Change() override;
     void Button2Click();
     void JvDirectoryEdit1Change();
     void JvFileListBox1Change();
@@ -114,6 +114,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Shown in the general error report, as any handler's error.
+    void restoreFailed(const std::exception& error) override;
     // Returns false when the close must be refused.
     bool FormClose();
     void FormKeyPress(QKeyEvent* event);

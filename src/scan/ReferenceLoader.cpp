@@ -1,28 +1,32 @@
 #include "scan/ReferenceLoader.h"
 
-#include "app/TForm1.h"
 #include "base/PathRules.h"
 #include "scan/CandidatePrefix.h"
 #include "scan/TMemo.h"
 #include "widgets/TJvFileListBox.h"
 
-ReferenceLoader::ReferenceLoader(TForm1& form) : m_form(form) {}
+#include <QButtonGroup>
+
+ReferenceLoader::ReferenceLoader(const Controls& controls, QObject* parent)
+    : QObject(parent), m_controls(controls)
+{
+}
 
 QString ReferenceLoader::referenceName() const
 {
-    const QString fileName = m_form.JvFileListBox1()->fileName();
+    const QString fileName = m_controls.mainList->fileName();
     return fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 bool ReferenceLoader::CHARGE1Execute()
 {
-    const QString fileName = m_form.JvFileListBox1()->fileName();
+    const QString fileName = m_controls.mainList->fileName();
     if (fileName.isEmpty())
         return false;
     // Links are followed; a folder or a file gone since the list was read is no reference.
     if (!base::PathRules::isRegularFile(fileName))
         return false;
-    m_form.Memo1()->LoadFromFile(fileName);
+    m_controls.referencePane->LoadFromFile(fileName);
     return true;
 }
 
@@ -31,8 +35,9 @@ void ReferenceLoader::CHARGE2Execute()
     const QString name = referenceName();
     if (name.isEmpty())
         return;
-    TJvFileListBox* candidates = m_form.JvFileListBox2();
-    candidates->setMask(CandidatePrefix(name, m_form.radioGroupIndex()) + QLatin1Char('*'));
+    TJvFileListBox* candidates = m_controls.candidateList;
+    candidates->setMask(CandidatePrefix(name, m_controls.scanModes->checkedId()) +
+                        QLatin1Char('*'));
     candidates->Update();
     const int count = candidates->itemCount();
     for (int i = count - 1; i >= 0; --i) {
@@ -45,9 +50,9 @@ void ReferenceLoader::CHARGE2Execute()
 
 void ReferenceLoader::FormShow()
 {
-    if (m_form.JvFileListBox1()->itemCount() == 0)
+    if (m_controls.mainList->itemCount() == 0)
         return;
-    m_form.JvFileListBox1()->setItemIndex(0);
+    m_controls.mainList->setItemIndex(0);
     CHARGE1Execute();
     CHARGE2Execute();
 }
@@ -56,7 +61,7 @@ void ReferenceLoader::JvFileListBox1Change()
 {
     CHARGE1Execute();
     CHARGE2Execute();
-    m_form.setStatusText(0, QString::number(m_form.JvFileListBox1()->itemCount()));
+    emit mainListCounted(m_controls.mainList->itemCount());
 }
 
 void ReferenceLoader::RadioGroup1Click()
@@ -66,5 +71,5 @@ void ReferenceLoader::RadioGroup1Click()
 
 void ReferenceLoader::JvFileListBox2Click()
 {
-    m_form.Memo1()->LoadFromFile(m_form.JvFileListBox2()->fileName());
+    m_controls.referencePane->LoadFromFile(m_controls.candidateList->fileName());
 }

@@ -1,14 +1,27 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
-class TForm1;
+class QButtonGroup;
+class TJvFileListBox;
+class TMemo;
 
 // The reference (the main list's selection) and its candidates (the files whose names begin with
 // the prefix the scan mode takes from the reference's name).
-class ReferenceLoader {
+class ReferenceLoader : public QObject {
+    Q_OBJECT
 public:
-    explicit ReferenceLoader(TForm1& form);
+    // The window's controls the loader reads and fills; they outlive the loader.
+    struct Controls {
+        TJvFileListBox* mainList = nullptr;
+        TJvFileListBox* candidateList = nullptr;
+        TMemo* referencePane = nullptr;
+        // The scan modes by id; none checked is the whole name.
+        const QButtonGroup* scanModes = nullptr;
+    };
+
+    explicit ReferenceLoader(const Controls& controls, QObject* parent = nullptr);
 
     // Loads the selected file of the main list into the reference pane when it exists; returns
     // whether the pane now holds that file's text.
@@ -23,6 +36,10 @@ public:
     // The name (last path element) of the main list's selected file, empty without one.
     QString referenceName() const;
 
+signals:
+    // The main list changed and now holds this many files.
+    void mainListCounted(int count);
+
 private:
-    TForm1& m_form;
+    Controls m_controls;
 };

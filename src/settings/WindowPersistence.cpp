@@ -1,53 +1,64 @@
 #include "settings/WindowPersistence.h"
 
-#include "app/HandlerGuard.h"
-#include "app/TForm1.h"
-#include "scan/TMemo.h"
 #include "settings/FormGeometry.h"
+#include "settings/PersistedWindow.h"
 #include "settings/SettingsHelpers.h"
 #include "widgets/TJvDirectoryEdit.h"
-#include "widgets/TJvFileListBox.h"
 #include "widgets/TSplitter.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QListWidget>
 
 namespace {
 const QString kOptions = QStringLiteral("OPTIONS");
 const QString kHeights = QStringLiteral("HAUTEUR");
+
+struct PaneHeight {
+    const char* key;
+    TSplitter* splitter;
+};
+
 } // namespace
 
-WindowPersistence::WindowPersistence(TForm1& form) : m_form(form) {}
+template <typename Step> void WindowPersistence::restoreStep(Step&& step)
+{
+    try {
+        step();
+    } catch (const std::exception& e) {
+        m_window.restoreFailed(e);
+    }
+}
+
+WindowPersistence::WindowPersistence(PersistedWindow& window, const Controls& controls)
+    : m_window(window), m_controls(controls)
+{
+}
 
 void WindowPersistence::Restore()
 {
-    RunHandler([this] { RestoreFormGeometry(&m_form); });
-    RunHandler([this] {
-        m_form.JvDirectoryEdit1()->setDirectory(
+    restoreStep([this] { RestoreFormGeometry(m_controls.form); });
+    restoreStep([this] {
+        m_controls.folderField->setDirectory(
             IniReadString(kOptions, QStringLiteral("DOSSIER"), DefaultFolder()));
     });
-    RunHandler([this] {
-        QLineEdit* mask = m_form.Edit1();
+    restoreStep([this] {
+        QLineEdit* mask = m_controls.maskField;
         mask->setText(IniReadString(kOptions, QStringLiteral("MASQUE"), mask->text()));
         // Also when the stored mask equals the field's text: the list's mask follows the field.
-        m_form.Edit1Change();
+        m_window.Edit1Change();
     });
-    RunHandler([this] {
-        m_form.chk_AUTO()->setChecked(IniReadBool(kOptions, QStringLiteral("AUTO"), false));
+    restoreStep([this] {
+        m_controls.automaticMode->setChecked(IniReadBool(kOptions, QStringLiteral("AUTO"), false));
     });
-    RunHandler([this] {
-        m_form.setRadioGroupIndex(
-            IniReadInteger(kOptions, QStringLiteral("MODE"), m_form.radioGroupIndex()));
+    restoreStep([this] {
+        m_window.setRadioGroupIndex(
+            IniReadInteger(kOptions, QStringLiteral("MODE"), m_window.radioGroupIndex()));
     });
-    const struct {
-        const char* key;
-        TSplitter* splitter;
-    } heights[] = {{"LISTE", m_form.Splitter1()},
-                   {"MEMO", m_form.Splitter2()},
-                   {"DOUBLON", m_form.Splitter3()}};
+    const PaneHeight heights[] = {{"LISTE", m_controls.candidateListSplitter},
+                                  {"MEMO", m_controls.candidatePaneSplitter},
+                                  {"DOUBLON", m_controls.duplicatesSplitter}};
     for (const auto& h : heights) {
-        RunHandler([&] {
+        restoreStep([&] {
             QWidget* control = h.splitter->control();
             h.splitter->setControlHeight(
                 IniReadInteger(kHeights, QString::fromLatin1(h.key), control->height()));
@@ -57,12 +68,15 @@ void WindowPersistence::Restore()
 
 void WindowPersistence::Save()
 {
-    SaveFormGeometry(&m_form);
-    IniWriteString(kOptions, QStringLiteral("DOSSIER"), m_form.JvDirectoryEdit1()->text());
-    IniWriteString(kOptions, QStringLiteral("MASQUE"), m_form.Edit1()->text());
-    IniWriteBool(kOptions, QStringLiteral("AUTO"), m_form.chk_AUTO()->isChecked());
-    IniWriteInteger(kOptions, QStringLiteral("MODE"), m_form.radioGroupIndex());
-    IniWriteInteger(kHeights, QStringLiteral("LISTE"), m_form.JvFileListBox2()->height());
-    IniWriteInteger(kHeights, QStringLiteral("MEMO"), m_form.Memo2()->height());
-    IniWriteInteger(kHeights, QStringLiteral("DOUBLON"), m_form.ListBox1()->height());
+    SaveFormGeometry(m_controls.form);
+    IniWriteString(kOptions, QStringLiteral("DOSSIER"), m_controls.folderField->text());
+    IniWriteString(kOptions, QStringLiteral("MASQUE"), m_controls.maskField->text());
+    IniWriteBool(kOptions, QStringLiteral("AUTO"), m_controls.automaticMode->isChecked());
+    IniWriteInteger(kOptions, QStringLiteral("MODE"), m_window.radioGroupIndex());
+    IniWriteInteger(kHeights, QStringLiteral("LISTE"),
+                    m_controls.candidateListSplitter->control()->height());
+    IniWriteInteger(kHeights, QStringLiteral("MEMO"),
+                    m_controls.candidatePaneSplitter->control()->height());
+    IniWriteInteger(kHeights, QStringLiteral("DOUBLON"),
+                    m_controls.duplicatesSplitter->control()->height());
 }

@@ -212,14 +212,6 @@ void TJvFileListBox::setFileType(base::FolderListing::FileKinds kinds)
     reRead();
 }
 
-void TJvFileListBox::setForceFileExtensions(bool force)
-{
-    if (force == m_forceFileExtensions)
-        return;
-    m_forceFileExtensions = force;
-    reRead();
-}
-
 void TJvFileListBox::reRead()
 {
     ++m_readCount;

@@ -34,9 +34,6 @@ public:
 
     base::FolderListing::FileKinds fileType() const { return m_fileType; }
     void setFileType(base::FolderListing::FileKinds kinds);
-    // Item texts are the names as found either way: there are no hidden extensions here.
-    bool forceFileExtensions() const { return m_forceFileExtensions; }
-    void setForceFileExtensions(bool force);
 
     int itemCount() const;
     // Raises EStringListError for an index outside the items.
@@ -61,8 +58,6 @@ public:
 
     bool showGlyphs() const { return m_showGlyphs; }
     void setShowGlyphs(bool show);
-    int tag() const { return m_tag; }
-    void setTag(int tag) { m_tag = tag; }
 
     // Milliseconds of a monotonic clock, for the type-ahead's 500 ms; tests may replace it.
     void setTypeAheadClock(std::function<qint64()> clock);
@@ -93,9 +88,7 @@ private:
     QString m_directory;
     QString m_mask = QStringLiteral("*.*");
     base::FolderListing::FileKinds m_fileType = base::FolderListing::ftNormal;
-    bool m_forceFileExtensions = false;
     bool m_showGlyphs = false;
-    int m_tag = 0;
     int m_lastNotifiedIndex = -1;
     quint64 m_readCount = 0;
     QString m_prefix;
