@@ -4,7 +4,7 @@
 // break is ever trusted; every move read names an entry inside its folder and its trash, once.
 #include "FuzzCheck.h"
 
-#include "scan/MoveJournal.h"
+#include "shell/MoveJournal.h"
 
 #include <QSet>
 

@@ -3,7 +3,7 @@
 #include "app/TForm1.h"
 #include "base/PathRules.h"
 #include "dialogs/MessageDialogs.h"
-#include "scan/MoveJournal.h"
+#include "shell/MoveJournal.h"
 #include "scan/ScanRun.h"
 #include "shell/TrashRestore.h"
 #include "widgets/TJvFileListBox.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "scan/FingerprintIndex.h"
-#include "scan/MoveJournal.h"
+#include "shell/MoveJournal.h"
 #include "scan/ScanFolder.h"
 #include "scan/ScanListing.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/MoveJournal.h"
+#include "shell/MoveJournal.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 // The journal of moves: what is read back from damaged, cut or foreign files, where it is made,
 // how many are kept, and that a move it cannot record does not happen.
-#include "scan/MoveJournal.h"
+#include "shell/MoveJournal.h"
 #include "shell/RecycleBin.h"
 #include "support/TempFolder.h"
 

@@ -1,6 +1,6 @@
 // Files moved to the real trash with the journal written as a scan writes it, then put back from
 // the journal read from disk: byte for byte, their records gone, and never over another file.
-#include "scan/MoveJournal.h"
+#include "shell/MoveJournal.h"
 #include "shell/RecycleBin.h"
 #include "shell/TrashRestore.h"
 #include "support/TempFolder.h"

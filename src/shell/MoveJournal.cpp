@@ -1,4 +1,4 @@
-#include "scan/MoveJournal.h"
+#include "shell/MoveJournal.h"
 
 #include "base/Errors.h"
 #include "base/PathRules.h"
