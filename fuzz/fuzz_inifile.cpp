@@ -1,7 +1,7 @@
 // The settings file: any bytes as the file, then writes of section, key and value triples taken
 // from the input. Each write either leaves the file byte for byte as it was (a refused write), or
-// changes one line or adds lines, every other line unchanged; and the key then reads back as
-// written, trimmed of blanks and of one pair of surrounding double quotes.
+// changes one line or adds lines, every other line unchanged; and the key then reads back exactly
+// as written (a value that reading would trim or unquote is written quoted).
 #include "FuzzCheck.h"
 #include "FuzzInput.h"
 
@@ -40,16 +40,7 @@ void store(const QString& path, const QByteArray& bytes)
 
 QString expectedRead(const QString& value)
 {
-    qsizetype begin = 0;
-    qsizetype end = value.size();
-    while (begin < end && (value[begin] == u' ' || value[begin] == u'\t'))
-        ++begin;
-    while (end > begin && (value[end - 1] == u' ' || value[end - 1] == u'\t'))
-        --end;
-    QString text = value.mid(begin, end - begin);
-    if (text.size() >= 2 && text.front() == u'"' && text.back() == u'"')
-        text = text.mid(1, text.size() - 2);
-    return text;
+    return value;
 }
 
 // The bytes a value stands for: UTF-8, a U+DC80..U+DCFF escape the byte of its low value.

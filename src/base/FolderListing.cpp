@@ -87,8 +87,11 @@ QStringList FolderListing::list(const QString& folder, const QStringList& patter
     return names;
 }
 
-QStringList FolderListing::listAt(int folderFd, const QStringList& patterns, FileKinds kinds)
+QStringList FolderListing::listAt(int folderFd, const QStringList& patterns, FileKinds kinds,
+                                  const std::function<void()>& progress)
 {
+    constexpr int kProgressEvery = 256;
+    int sinceProgress = 0;
     const int excluded = excludedAttributes(kinds);
     // Read-only costs a system call per file; ask only when the answer can exclude a file.
     const bool needWritable = (excluded & (attrReadOnly | attrNormal)) != 0;
@@ -104,6 +107,10 @@ QStringList FolderListing::listAt(int folderFd, const QStringList& patterns, Fil
     if (dir) {
         ::rewinddir(dir.get());
         while (const dirent* entry = readdir(dir.get())) {
+            if (progress && ++sinceProgress == kProgressEvery) {
+                sinceProgress = 0;
+                progress();
+            }
             const char* raw = entry->d_name;
             if (raw[0] == '.' && (raw[1] == '\0' || (raw[1] == '.' && raw[2] == '\0')))
                 continue;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace base {
 
 // The names a file list shows for one folder: regular files only (a symbolic link to one
@@ -29,8 +31,10 @@ public:
     // A folder that cannot be read gives what was found so far; an empty pattern reached raises
     // Exception "Search string cannot be blank".
     static QStringList list(const QString& folder, const QStringList& patterns, FileKinds kinds);
-    // The same for a folder already open (the descriptor stays the caller's).
-    static QStringList listAt(int folderFd, const QStringList& patterns, FileKinds kinds);
+    // The same for a folder already open (the descriptor stays the caller's); progress, when
+    // given, is called every few hundred entries, so that a window can keep answering.
+    static QStringList listAt(int folderFd, const QStringList& patterns, FileKinds kinds,
+                              const std::function<void()>& progress = {});
 
     // The user's locale ignoring case; names it finds equal are ordered by code units.
     static void sortNames(QStringList& names);

@@ -11,35 +11,47 @@ void ScanListing::read(const QString& folder, base::FolderListing::FileKinds kin
     read(-1, folder, kinds);
 }
 
-void ScanListing::read(int folderFd, const QString& folder, base::FolderListing::FileKinds kinds)
+void ScanListing::read(int folderFd, const QString& folder, base::FolderListing::FileKinds kinds,
+                       const std::function<void()>& progress)
 {
+    // Built aside and taken at the end: the window may be shown while the folder is read.
+    const FileStamp stamp = folderFd >= 0 ? stampOf(folderFd) : FileStamp::of(folder);
+    QStringList names = folderFd >= 0 ? base::FolderListing::listAt(folderFd, {}, kinds, progress)
+                                      : base::FolderListing::list(folder, {}, kinds);
+    QStringList upperNames;
+    upperNames.reserve(names.size());
+    QHash<QString, int> indexByName;
+    indexByName.reserve(names.size());
+    for (int i = 0; i < names.size(); ++i) {
+        if (progress && i % 1024 == 1023)
+            progress();
+        upperNames.append(base::MaskMatcher::upperCase(names[i]));
+        indexByName.insert(names[i], i);
+    }
     m_folder = folder;
     m_folderFd = folderFd;
     m_kinds = kinds;
     // Stamped before reading: a change during the read shows as stale next time.
-    m_folderStamp = folderStamp();
-    m_names = folderFd >= 0 ? base::FolderListing::listAt(folderFd, {}, kinds)
-                            : base::FolderListing::list(folder, {}, kinds);
-    m_upperNames.clear();
-    m_upperNames.reserve(m_names.size());
-    m_indexByName.clear();
-    m_indexByName.reserve(m_names.size());
-    for (int i = 0; i < m_names.size(); ++i) {
-        m_upperNames.append(base::MaskMatcher::upperCase(m_names[i]));
-        m_indexByName.insert(m_names[i], i);
-    }
+    m_folderStamp = stamp;
+    m_names = std::move(names);
+    m_upperNames = std::move(upperNames);
+    m_indexByName = std::move(indexByName);
     m_gone = QList<bool>(m_names.size(), false);
     m_groups.clear();
     m_apart.clear();
     ++m_version;
 }
 
+FileStamp ScanListing::stampOf(int folderFd)
+{
+    struct stat info;
+    return ::fstat(folderFd, &info) == 0 ? FileStamp::of(info) : FileStamp();
+}
+
 FileStamp ScanListing::folderStamp() const
 {
-    if (m_folderFd >= 0) {
-        struct stat info;
-        return ::fstat(m_folderFd, &info) == 0 ? FileStamp::of(info) : FileStamp();
-    }
+    if (m_folderFd >= 0)
+        return stampOf(m_folderFd);
     return FileStamp::of(m_folder);
 }
 

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The folder as one scan sees it: one sorted listing, read again only when the folder itself has
 // changed, that follows the scan's own moves to the trash; and, per listed file, where its
 // fingerprint puts it, so that a reference's possible duplicates are found without visiting the
@@ -18,7 +20,8 @@ public:
     void read(const QString& folder, base::FolderListing::FileKinds kinds);
     // The same through a folder already open, which must stay open while the listing is used:
     // the folder's path is then only a name for it.
-    void read(int folderFd, const QString& folder, base::FolderListing::FileKinds kinds);
+    void read(int folderFd, const QString& folder, base::FolderListing::FileKinds kinds,
+              const std::function<void()>& progress = {});
     // Whether another program has added, removed or renamed a file since the folder was read.
     bool isStale() const;
     // A file this scan has just moved away. folderBefore is the folder's stamp taken just before
@@ -54,6 +57,8 @@ public:
                       const QStringList& patterns) const;
 
 private:
+    static FileStamp stampOf(int folderFd);
+
     QString m_folder;
     int m_folderFd = -1;
     base::FolderListing::FileKinds m_kinds;
