@@ -32,6 +32,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -600,9 +602,12 @@ void TForm1::RadioGroup1Click()
 
 void TForm1::Raffraichirlaliste2Click()
 {
-    m_JvFileListBox1->Update();
-    setStatusText(2, QStringLiteral("0"));
-    setStatusText(3, QStringLiteral("0"));
+    // A folder removed since is reported as the folder field reports it.
+    const auto counts = qScopeGuard([this] {
+        setStatusText(2, QStringLiteral("0"));
+        setStatusText(3, QStringLiteral("0"));
+    });
+    m_JvFileListBox1->Refresh();
 }
 
 void TForm1::Explorerdossier2Click()

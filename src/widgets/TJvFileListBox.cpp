@@ -207,6 +207,21 @@ void TJvFileListBox::Update()
     reRead();
 }
 
+void TJvFileListBox::Refresh()
+{
+    if (!m_directory.isEmpty()) {
+        const QByteArray path = PathRules::localPath(m_directory);
+        if (::chdir(path.constData()) != 0) {
+            const int error = errno;
+            ++m_readCount;
+            m_model->clear();
+            notifyChange();
+            throw EInOutError(EInOutError::codeForFolder(error, path));
+        }
+    }
+    reRead();
+}
+
 void TJvFileListBox::setFileType(FolderListing::FileKinds kinds)
 {
     if (kinds == m_fileType)

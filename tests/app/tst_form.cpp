@@ -3,6 +3,7 @@
 #include "settings/FormGeometry.h"
 #include "settings/SettingsHelpers.h"
 #include "style/TStyleManager.h"
+#include "support/DialogAnswerer.h"
 #include "support/FakeOpener.h"
 #include "support/TempFolder.h"
 #include "widgets/TGauge.h"
@@ -51,6 +52,8 @@ private slots:
     void statusCountsFromFirstShow_data();
     void statusCountsFromFirstShow();
     void quitClosesOutsideScan();
+    void refreshOfRemovedFolderIsReported_data();
+    void refreshOfRemovedFolderIsReported();
 
 private:
     std::unique_ptr<TempFolder> m_home;
@@ -362,6 +365,54 @@ void TestForm::quitClosesOutsideScan()
     // Closing saved the settings.
     QCOMPARE(IniReadString(QStringLiteral("OPTIONS"), QStringLiteral("MASQUE"), QString()),
              QStringLiteral("*.*"));
+}
+
+void TestForm::refreshOfRemovedFolderIsReported_data()
+{
+    QTest::addColumn<bool>("parentToo");
+    QTest::newRow("folder removed") << false;
+    QTest::newRow("folder and its parent removed") << true;
+}
+
+// F5 on a folder removed since: the list empties and the user is told, in the words the folder
+// field uses for a missing folder.
+void TestForm::refreshOfRemovedFolderIsReported()
+{
+    QFETCH(bool, parentToo);
+    TempFolder outer;
+    const QString folder = outer.filePath(QStringLiteral("boite/mails"));
+    QVERIFY(QDir().mkpath(folder));
+    outer.write(QStringLiteral("boite/mails/a.eml"), "Bonjour\r\n");
+    m_form->JvDirectoryEdit1()->setDirectory(folder);
+    QCOMPARE(m_form->JvFileListBox1()->itemCount(), 1);
+    QVERIFY(QDir(parentToo ? outer.filePath(QStringLiteral("boite")) : folder).removeRecursively());
+
+    QStringList messages;
+    {
+        DialogAnswerer answerer;
+        answerer.press(Qt::Key_Return);
+        m_form->JvFileListBox1()->setFocus();
+        QTRY_VERIFY(m_form->JvFileListBox1()->hasFocus());
+        QTest::keyClick(m_form->JvFileListBox1(), Qt::Key_F5);
+        QTRY_COMPARE(answerer.results(), QList<int>{1});
+        messages << answerer.texts();
+    }
+    QCOMPARE(m_form->JvFileListBox1()->itemCount(), 0);
+    QCOMPARE(m_form->statusText(0), QStringLiteral("0"));
+    {
+        DialogAnswerer answerer;
+        answerer.press(Qt::Key_Return);
+        m_form->JvDirectoryEdit1()->setDirectory(m_mails->path());
+        m_form->JvDirectoryEdit1()->setDirectory(folder);
+        QTRY_COMPARE(answerer.results(), QList<int>{1});
+        messages << answerer.texts();
+    }
+    QCOMPARE(messages.size(), 2);
+    QCOMPARE(messages[0], messages[1]);
+    QCOMPARE(messages[0], parentToo ? QStringLiteral("Impossible de trouver le chemin d'accès "
+                                                     "spécifié.")
+                                    : QStringLiteral("Impossible de trouver le fichier "
+                                                     "spécifié."));
 }
 
 QTEST_MAIN(TestForm)
