@@ -46,6 +46,9 @@ static void initAppResources()
 namespace {
 
 const QColor kOrange(255, 128, 0);
+// The side columns' widths before the user widens them.
+constexpr int kListeWidth = 297;
+constexpr int kDoublonsWidth = 185;
 const QColor kLightOrange(255, 128, 64);
 
 QFont tahoma(int pixelSize, bool bold = false)
@@ -245,8 +248,11 @@ void TForm1::buildControls()
     setCentralWidget(client);
     QVBoxLayout* clientLayout = column(client);
 
-    auto* columns = new QWidget(client);
-    QHBoxLayout* columnsLayout = row(columns);
+    // The side columns keep their width when the window grows, and the user may widen them.
+    auto* columns = new QSplitter(Qt::Horizontal, client);
+    columns->setObjectName(QStringLiteral("Columns"));
+    columns->setChildrenCollapsible(false);
+    columns->setHandleWidth(4);
     clientLayout->addWidget(columns, 1);
 
     const QFont captionFont = tahoma(13, true);
@@ -261,7 +267,7 @@ void TForm1::buildControls()
 
     // Left column "Liste".
     m_PANEL_LISTE = captionPanel(QStringLiteral("PANEL_LISTE"), QStringLiteral("Liste"));
-    m_PANEL_LISTE->setFixedWidth(297);
+    m_PANEL_LISTE->setMinimumWidth(kListeWidth);
     QVBoxLayout* liste = column(m_PANEL_LISTE);
 
     QWidget* panel3 = panel(m_PANEL_LISTE, QStringLiteral("Panel3"));
@@ -309,7 +315,7 @@ void TForm1::buildControls()
     m_JvFileListBox2->setFixedHeight(160);
     liste->addWidget(m_JvFileListBox2);
     m_Splitter1->setControls(m_JvFileListBox1, m_JvFileListBox2);
-    columnsLayout->addWidget(m_PANEL_LISTE);
+    columns->addWidget(m_PANEL_LISTE);
 
     // Middle column "Texte".
     m_JvCaptionPanel2 = captionPanel(QStringLiteral("JvCaptionPanel2"), QStringLiteral("Texte"));
@@ -325,12 +331,12 @@ void TForm1::buildControls()
     m_Memo2->setFixedHeight(160);
     texte->addWidget(m_Memo2);
     m_Splitter2->setControls(m_Memo1, m_Memo2);
-    columnsLayout->addWidget(m_JvCaptionPanel2, 1);
+    columns->addWidget(m_JvCaptionPanel2);
 
     // Right column "Doublons traités".
     m_JvCaptionPanel1 =
         captionPanel(QStringLiteral("JvCaptionPanel1"), QStringLiteral("Doublons traités"));
-    m_JvCaptionPanel1->setFixedWidth(185);
+    m_JvCaptionPanel1->setMinimumWidth(kDoublonsWidth);
     QVBoxLayout* doublons = column(m_JvCaptionPanel1);
     QWidget* panel4 = panel(m_JvCaptionPanel1, QStringLiteral("Panel4"));
     panel4->setFixedHeight(111);
@@ -386,7 +392,11 @@ void TForm1::buildControls()
     m_ListBox1->viewport()->installEventFilter(this);
     doublons->addWidget(m_ListBox1);
     m_Splitter3->setControls(m_Button1, m_ListBox1);
-    columnsLayout->addWidget(m_JvCaptionPanel1);
+    columns->addWidget(m_JvCaptionPanel1);
+    columns->setStretchFactor(0, 0);
+    columns->setStretchFactor(1, 1);
+    columns->setStretchFactor(2, 0);
+    columns->setSizes({kListeWidth, 10000, kDoublonsWidth});
 
     // Bottom bands.
     m_Panel_GAUGE = panel(client, QStringLiteral("Panel_GAUGE"));
