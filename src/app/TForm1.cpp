@@ -119,6 +119,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     buildControls();
     buildMenus();
     applyOwnColours();
+    joinColumns();
     // Each list filled itself before its handler was connected.
     setStatusText(0, QString::number(m_JvFileListBox1->itemCount()));
     JvFileListBox2Change();
@@ -249,11 +250,14 @@ void TForm1::buildControls()
     QVBoxLayout* clientLayout = column(client);
 
     // The side columns keep their width when the window grows, and the user may widen them.
-    auto* columns = new QSplitter(Qt::Horizontal, client);
-    columns->setObjectName(QStringLiteral("Columns"));
-    columns->setChildrenCollapsible(false);
-    columns->setHandleWidth(4);
-    clientLayout->addWidget(columns, 1);
+    m_columns = new QSplitter(Qt::Horizontal, client);
+    m_columns->setObjectName(QStringLiteral("Columns"));
+    m_columns->setChildrenCollapsible(false);
+    m_columns->setHandleWidth(4);
+    clientLayout->addWidget(m_columns, 1);
+    // The columns join the splitter once their controls have their own colours (joinColumns):
+    // the splitter polishes what it holds, and the style sheet would keep the colours of then.
+    QWidget* columns = client;
 
     const QFont captionFont = tahoma(13, true);
     auto captionPanel = [&](const QString& name, const QString& caption) {
@@ -315,7 +319,6 @@ void TForm1::buildControls()
     m_JvFileListBox2->setFixedHeight(160);
     liste->addWidget(m_JvFileListBox2);
     m_Splitter1->setControls(m_JvFileListBox1, m_JvFileListBox2);
-    columns->addWidget(m_PANEL_LISTE);
 
     // Middle column "Texte".
     m_JvCaptionPanel2 = captionPanel(QStringLiteral("JvCaptionPanel2"), QStringLiteral("Texte"));
@@ -331,7 +334,6 @@ void TForm1::buildControls()
     m_Memo2->setFixedHeight(160);
     texte->addWidget(m_Memo2);
     m_Splitter2->setControls(m_Memo1, m_Memo2);
-    columns->addWidget(m_JvCaptionPanel2);
 
     // Right column "Doublons traités".
     m_JvCaptionPanel1 =
@@ -392,11 +394,6 @@ void TForm1::buildControls()
     m_ListBox1->viewport()->installEventFilter(this);
     doublons->addWidget(m_ListBox1);
     m_Splitter3->setControls(m_Button1, m_ListBox1);
-    columns->addWidget(m_JvCaptionPanel1);
-    columns->setStretchFactor(0, 0);
-    columns->setStretchFactor(1, 1);
-    columns->setStretchFactor(2, 0);
-    columns->setSizes({kListeWidth, 10000, kDoublonsWidth});
 
     // Bottom bands.
     m_Panel_GAUGE = panel(client, QStringLiteral("Panel_GAUGE"));
@@ -432,6 +429,18 @@ void TForm1::buildControls()
             [this] { RunHandler([this] { JvFileListBox2Change(); }); });
     connect(m_JvFileListBox2, &TJvFileListBox::OnClick, this,
             [this] { RunHandler([this] { JvFileListBox2Click(); }); });
+}
+
+void TForm1::joinColumns()
+{
+    for (QWidget* column :
+         {static_cast<QWidget*>(m_PANEL_LISTE), static_cast<QWidget*>(m_JvCaptionPanel2),
+          static_cast<QWidget*>(m_JvCaptionPanel1)})
+        m_columns->addWidget(column);
+    m_columns->setStretchFactor(0, 0);
+    m_columns->setStretchFactor(1, 1);
+    m_columns->setStretchFactor(2, 0);
+    m_columns->setSizes({kListeWidth, 10000, kDoublonsWidth});
 }
 
 void TForm1::applyOwnColours()

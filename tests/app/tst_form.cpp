@@ -22,6 +22,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -52,6 +53,7 @@ private slots:
     void statusCountsFromFirstShow_data();
     void statusCountsFromFirstShow();
     void quitClosesOutsideScan();
+    void sideColumnsCanBeWidened();
     void refreshOfRemovedFolderIsReported_data();
     void refreshOfRemovedFolderIsReported();
 
@@ -365,6 +367,39 @@ void TestForm::quitClosesOutsideScan()
     // Closing saved the settings.
     QCOMPARE(IniReadString(QStringLiteral("OPTIONS"), QStringLiteral("MASQUE"), QString()),
              QStringLiteral("*.*"));
+}
+
+// Dragging the bar beside a side column widens it; the column keeps that width when the window
+// grows, the middle column taking the rest.
+void TestForm::sideColumnsCanBeWidened()
+{
+    auto* columns = m_form->findChild<QSplitter*>(QStringLiteral("Columns"));
+    QVERIFY(columns);
+    QCOMPARE(columns->count(), 3);
+    QSplitterHandle* left = columns->handle(1);
+    QSplitterHandle* right = columns->handle(2);
+    const int listeBefore = m_form->PANEL_LISTE()->width();
+    const int doublonsBefore = m_form->JvCaptionPanel1()->width();
+
+    auto drag = [](QWidget* handle, int dx) {
+        const QPoint from = handle->rect().center();
+        QTest::mousePress(handle, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(dx, 0)),
+                         handle->mapToGlobal(QPointF(from + QPoint(dx, 0))), Qt::LeftButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(handle, &move);
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, from + QPoint(dx, 0));
+    };
+    drag(left, 80);
+    drag(right, -60);
+    QCOMPARE(m_form->PANEL_LISTE()->width(), listeBefore + 80);
+    QCOMPARE(m_form->JvCaptionPanel1()->width(), doublonsBefore + 60);
+
+    const int middle = m_form->JvCaptionPanel2()->width();
+    m_form->resize(m_form->width() + 100, m_form->height());
+    QTRY_COMPARE(m_form->JvCaptionPanel2()->width(), middle + 100);
+    QCOMPARE(m_form->PANEL_LISTE()->width(), listeBefore + 80);
+    QCOMPARE(m_form->JvCaptionPanel1()->width(), doublonsBefore + 60);
 }
 
 void TestForm::refreshOfRemovedFolderIsReported_data()
