@@ -148,7 +148,7 @@ qint64 startedAt()
     return at;
 }
 
-// One scan and a second one as a user meets them, with the ratios of item 2's targets.
+// One scan and a second one as a user meets them, each with its ratio to another program.
 int runAsUser(const QStringList& args)
 {
     const int mails = args.size() > 1 ? args[1].toInt() : 4400;
