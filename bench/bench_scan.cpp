@@ -1,9 +1,12 @@
 // A full automatic scan, offscreen, of a folder of generated e-mails holding duplicates, then a
 // second scan of the same folder, in each mode asked for:
-//     bench_scan [--cold] [mails [duplicates [modes...]]]      (default 4000 400 2)
+//     bench_scan [--cold] [--user] [mails [duplicates [modes...]]]      (default 4000 400 2)
 // Each time is printed with its ratio to reading every file of the folder once, measured in the
 // same run, and the peak memory of the process. With --cold (root only) the page cache is dropped
 // before the reading and again before the first scan, as for a folder not read since boot.
+// With --user the scan runs as a user meets it: on the platform given (an X server: see
+// bench_x.sh), with the beep on as at a first start, the first scan compared with `cat` of the
+// folder and the second with `jdupes` on it, each measured in the same run.
 
 #include "app/TForm1.h"
 #include "MailCorpus.h"
@@ -13,15 +16,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -85,6 +92,43 @@ double peakMegabytes()
     return usage.ru_maxrss / 1024.0;
 }
 
+// Another program run over every file of the folder, its output thrown away; -1 when it cannot
+// be run.
+qint64 programUs(const QString& program, const QStringList& arguments, const QString& folder)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, arguments);
+    if (!process.waitForStarted(-1) || !process.waitForFinished(-1) ||
+        process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return clock.nsecsElapsed() / 1000;
+}
+
+// The shortest of three runs: a single run of a few milliseconds varies by half.
+qint64 bestOfThree(const std::function<qint64()>& run)
+{
+    qint64 best = -1;
+    for (int i = 0; i < 3; ++i) {
+        const qint64 us = run();
+        if (us < 0)
+            return -1;
+        best = best < 0 ? us : std::min(best, us);
+    }
+    return best;
+}
+
+qint64 catUs(const QString& folder)
+{
+    QStringList names = QDir(folder).entryList(QDir::Files);
+    names.prepend(QStringLiteral("--"));
+    return bestOfThree([&] { return programUs(QStringLiteral("cat"), names, folder); });
+}
+
 qint64 scanUs(TForm1& form)
 {
     DialogAnswerer answers;
@@ -92,19 +136,95 @@ qint64 scanUs(TForm1& form)
     QElapsedTimer clock;
     clock.start();
     QTest::mouseClick(form.Button1(), Qt::LeftButton);
+    // A scan that hands control back while it runs is waited for.
+    while (form.Button1()->text() == QLatin1String("STOP"))
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
     return clock.nsecsElapsed() / 1000;
+}
+
+qint64 startedAt()
+{
+    static const qint64 at = QDateTime::currentMSecsSinceEpoch();
+    return at;
+}
+
+// One scan and a second one as a user meets them, each with its ratio to another program.
+int runAsUser(const QStringList& args)
+{
+    const int mails = args.size() > 1 ? args[1].toInt() : 4400;
+    const int duplicates = args.size() > 2 ? args[2].toInt() : mails * 3 / 10;
+    const int mode = args.size() > 3 ? args[3].toInt() : 2;
+    const QString jdupes = QStandardPaths::findExecutable(QStringLiteral("jdupes"));
+
+    QTemporaryDir home, data, folder;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    SetExecutablePathForTesting(home.filePath("twindrop"));
+    fillFolder(folder.path(), mails, duplicates);
+    IniWriteString("OPTIONS", "DOSSIER", folder.path());
+    IniWriteString("OPTIONS", "MASQUE", QString());
+    IniWriteString("OPTIONS", "AUTO", "1");
+    IniWriteString("OPTIONS", "MODE", QString::number(mode));
+    TForm1 form;
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form)) {
+        std::fprintf(stderr, "the window was never shown\n");
+        return 1;
+    }
+    QApplication::processEvents();
+
+    // The first reading brings the folder into the page cache.
+    catUs(folder.path());
+    const qint64 cat = catUs(folder.path());
+    if (cat < 0) {
+        std::fprintf(stderr, "cat could not be run\n");
+        return 1;
+    }
+    // For a profiler told to wait (perf record -D): what comes before is the folder's making.
+    std::fprintf(stderr, "first scan starts %lld ms after the start\n",
+                 qlonglong(QDateTime::currentMSecsSinceEpoch() - startedAt()));
+    const qint64 first = scanUs(form);
+    const int found = form.scan()->DuplicateCount;
+    const int left = int(QDir(folder.path()).entryList(QDir::Files).size());
+    const qint64 second = scanUs(form);
+    const qint64 jdupesUs = jdupes.isEmpty() ? -1 : bestOfThree([&] {
+        return programUs(jdupes, {QStringLiteral("-q"), folder.path()}, folder.path());
+    });
+
+    std::printf("platform %s, beep %s, mode %d: %d files, %d duplicates found, %d left\n"
+                "  cat of the folder: %.3f s\n"
+                "  first scan: %.3f s, ratio to cat %.2f\n",
+                qPrintable(QGuiApplication::platformName()),
+                form.chk_BEEP()->isChecked() ? "on" : "off", mode, mails, found, left, cat / 1e6,
+                first / 1e6, double(first) / double(cat));
+    if (jdupesUs > 0)
+        std::printf("  jdupes on the folder: %.3f s\n"
+                    "  second scan: %.3f s, ratio to jdupes %.2f\n",
+                    jdupesUs / 1e6, second / 1e6, double(second) / double(jdupesUs));
+    else
+        std::printf("  second scan: %.3f s (no ratio: jdupes %s)\n", second / 1e6,
+                    jdupes.isEmpty() ? "is not installed" : "failed");
+    std::printf("  peak memory: %.1f MB\n", peakMegabytes());
+    std::fflush(stdout);
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    startedAt();
+    bool user = false;
+    for (int i = 1; i < argc; ++i)
+        user = user || QByteArray(argv[i]) == "--user";
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !user)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
     QStringList args = app.arguments();
     const bool cold = args.removeAll(QStringLiteral("--cold")) > 0;
+    args.removeAll(QStringLiteral("--user"));
+    if (user)
+        return runAsUser(args);
     const int mails = args.size() > 1 ? args[1].toInt() : 4000;
     const int duplicates = args.size() > 2 ? args[2].toInt() : mails / 10;
     QList<int> modes;

@@ -33,6 +33,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QSplitter>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -45,6 +47,9 @@ static void initAppResources()
 namespace {
 
 const QColor kOrange(255, 128, 0);
+// The side columns' widths before the user widens them.
+constexpr int kListeWidth = 297;
+constexpr int kDoublonsWidth = 185;
 const QColor kLightOrange(255, 128, 64);
 
 QFont tahoma(int pixelSize, bool bold = false)
@@ -119,6 +124,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     buildMenus();
     m_scan = new ScanRun(scanControls());
     applyOwnColours();
+    joinColumns();
     // Each list filled itself before its handler was connected.
     setStatusText(0, QString::number(m_JvFileListBox1->itemCount()));
     JvFileListBox2Change();
@@ -258,9 +264,15 @@ void TForm1::buildControls()
     setCentralWidget(client);
     QVBoxLayout* clientLayout = column(client);
 
-    auto* columns = new QWidget(client);
-    QHBoxLayout* columnsLayout = row(columns);
-    clientLayout->addWidget(columns, 1);
+    // The side columns keep their width when the window grows, and the user may widen them.
+    m_columns = new QSplitter(Qt::Horizontal, client);
+    m_columns->setObjectName(QStringLiteral("Columns"));
+    m_columns->setChildrenCollapsible(false);
+    m_columns->setHandleWidth(4);
+    clientLayout->addWidget(m_columns, 1);
+    // The columns join the splitter once their controls have their own colours (joinColumns):
+    // the splitter polishes what it holds, and the style sheet would keep the colours of then.
+    QWidget* columns = client;
 
     const QFont captionFont = tahoma(13, true);
     auto captionPanel = [&](const QString& name, const QString& caption) {
@@ -274,7 +286,7 @@ void TForm1::buildControls()
 
     // Left column "Liste".
     m_PANEL_LISTE = captionPanel(QStringLiteral("PANEL_LISTE"), QStringLiteral("Liste"));
-    m_PANEL_LISTE->setFixedWidth(297);
+    m_PANEL_LISTE->setMinimumWidth(kListeWidth);
     QVBoxLayout* liste = column(m_PANEL_LISTE);
 
     QWidget* panel3 = panel(m_PANEL_LISTE, QStringLiteral("Panel3"));
@@ -322,7 +334,6 @@ void TForm1::buildControls()
     m_JvFileListBox2->setFixedHeight(160);
     liste->addWidget(m_JvFileListBox2);
     m_Splitter1->setControls(m_JvFileListBox1, m_JvFileListBox2);
-    columnsLayout->addWidget(m_PANEL_LISTE);
 
     // Middle column "Texte".
     m_JvCaptionPanel2 = captionPanel(QStringLiteral("JvCaptionPanel2"), QStringLiteral("Texte"));
@@ -338,12 +349,11 @@ void TForm1::buildControls()
     m_Memo2->setFixedHeight(160);
     texte->addWidget(m_Memo2);
     m_Splitter2->setControls(m_Memo1, m_Memo2);
-    columnsLayout->addWidget(m_JvCaptionPanel2, 1);
 
     // Right column "Doublons traités".
     m_JvCaptionPanel1 =
         captionPanel(QStringLiteral("JvCaptionPanel1"), QStringLiteral("Doublons traités"));
-    m_JvCaptionPanel1->setFixedWidth(185);
+    m_JvCaptionPanel1->setMinimumWidth(kDoublonsWidth);
     QVBoxLayout* doublons = column(m_JvCaptionPanel1);
     QWidget* panel4 = panel(m_JvCaptionPanel1, QStringLiteral("Panel4"));
     panel4->setFixedHeight(111);
@@ -399,7 +409,6 @@ void TForm1::buildControls()
     m_ListBox1->viewport()->installEventFilter(this);
     doublons->addWidget(m_ListBox1);
     m_Splitter3->setControls(m_Button1, m_ListBox1);
-    columnsLayout->addWidget(m_JvCaptionPanel1);
 
     // Bottom bands.
     m_Panel_GAUGE = panel(client, QStringLiteral("Panel_GAUGE"));
@@ -435,6 +444,18 @@ void TForm1::buildControls()
             [this] { RunHandler([this] { JvFileListBox2Change(); }); });
     connect(m_JvFileListBox2, &TJvFileListBox::OnClick, this,
             [this] { RunHandler([this] { JvFileListBox2Click(); }); });
+}
+
+void TForm1::joinColumns()
+{
+    for (QWidget* column :
+         {static_cast<QWidget*>(m_PANEL_LISTE), static_cast<QWidget*>(m_JvCaptionPanel2),
+          static_cast<QWidget*>(m_JvCaptionPanel1)})
+        m_columns->addWidget(column);
+    m_columns->setStretchFactor(0, 0);
+    m_columns->setStretchFactor(1, 1);
+    m_columns->setStretchFactor(2, 0);
+    m_columns->setSizes({kListeWidth, 10000, kDoublonsWidth});
 }
 
 void TForm1::applyOwnColours()
@@ -620,9 +641,12 @@ void TForm1::RadioGroup1Click()
 
 void TForm1::Raffraichirlaliste2Click()
 {
-    m_JvFileListBox1->Update();
-    setStatusText(2, QStringLiteral("0"));
-    setStatusText(3, QStringLiteral("0"));
+    // A folder removed since is reported as the folder field reports it.
+    const auto counts = qScopeGuard([this] {
+        setStatusText(2, QStringLiteral("0"));
+        setStatusText(3, QStringLiteral("0"));
+    });
+    m_JvFileListBox1->Refresh();
 }
 
 void TForm1::Explorerdossier2Click()

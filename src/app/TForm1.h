@@ -8,6 +8,7 @@
 
 class QAction;
 class QCheckBox;
+class QSplitter;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -123,6 +124,7 @@ private:
     void buildMenus();
     void buildControls();
     void applyOwnColours();
+    void joinColumns();
     // Tab order in reading order; the scan modes take one tab stop, at the checked mode.
     void buildTabOrder();
     // Tooltips of the scan modes, the automatic mode and the status fields.
@@ -159,6 +161,7 @@ private:
     QAction* m_INI_SAVE = nullptr;
     QAction* m_FichierFileExit1 = nullptr;
     QAction* m_chk_BEEP = nullptr;
+    QSplitter* m_columns = nullptr;
     QAction* m_Raffraichirlaliste2 = nullptr;
     QAction* m_Explorerdossier2 = nullptr;
     QAction* m_MenuItem5 = nullptr;

@@ -2,6 +2,8 @@
 
 #include "dialogs/TMessageLabel.h"
 #include "shell/SystemSound.h"
+#include "widgets/VectorImage.h"
+#include "widgets/WidgetResources.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -10,8 +12,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStyle>
+
+#include <cmath>
 
 namespace {
 
@@ -66,6 +71,19 @@ std::optional<QStyle::StandardPixmap> iconOf(TMsgDlgType kind)
     return std::nullopt;
 }
 
+// The widest run of the text without a blank, as drawn (with fractional advances).
+int widestWord(const QString& text, const QFont& font)
+{
+    const QFontMetricsF metrics(font);
+    qreal widest = 0;
+    for (const QString& line :
+         text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    return int(std::ceil(widest));
+}
+
+constexpr int kWrapSlack = 2;
+
 const QString dashes = QString(27, QLatin1Char('-'));
 const QString crlf = QStringLiteral("\r\n");
 
@@ -115,11 +133,18 @@ TMessageForm::TMessageForm(const QString& caption, const QString& text, TMsgDlgT
     if (shownOn)
         wrapWidth =
             std::min(wrapWidth, shownOn->availableGeometry().width() - 2 * hMargin - iconExtra);
+    // A line without a blank (a rule of "=") is never wrapped where the screen has room for it.
+    // Glyph advances rounded at another scale may make it a pixel or two wider than measured.
+    const int room =
+        shownOn ? shownOn->availableGeometry().width() - 2 * hMargin - iconExtra : wrapWidth;
+    const int widest = widestWord(text, font()) + kWrapSlack;
+    if (widest <= room)
+        wrapWidth = std::max(wrapWidth, widest);
     wrapWidth = std::max(wrapWidth, averageWidth);
     const QString shown = TMessageLabel::breakableText(text, metrics, wrapWidth);
     const QRect textRect =
         metrics.boundingRect(QRect(0, 0, wrapWidth, 0), TMessageLabel::textFlags, shown);
-    const int textWidth = std::min(textRect.width(), wrapWidth);
+    const int textWidth = std::min(textRect.width() + kWrapSlack, wrapWidth);
     const int textHeight = textRect.height();
 
     int iconTextWidth = textWidth;
@@ -139,8 +164,7 @@ TMessageForm::TMessageForm(const QString& caption, const QString& text, TMsgDlgT
     if (icon) {
         m_icon = new QLabel(this);
         m_icon->setObjectName(QStringLiteral("Image"));
-        m_icon->setPixmap(
-            style()->standardIcon(*icon, nullptr, this).pixmap(QSize(32, 32), devicePixelRatioF()));
+        m_icon->setPixmap(kindIcon(kind, devicePixelRatioF()));
         m_icon->setGeometry(placed(hMargin, 32), vMargin, 32, 32);
     }
     m_message = new TMessageLabel(text, this);
@@ -178,6 +202,24 @@ TMessageForm::TMessageForm(const QString& caption, const QString& text, TMsgDlgT
         // Without a default the first button in tab order has the focus, as the toolkit gives it.
         m_buttons.first().widget->setFocus(Qt::OtherFocusReason);
     }
+}
+
+QPixmap TMessageForm::kindIcon(TMsgDlgType kind, qreal devicePixelRatio)
+{
+    const auto icon = iconOf(kind);
+    if (!icon)
+        return QPixmap();
+    InitWidgetResources();
+    const char* name = *icon == QStyle::SP_MessageBoxWarning    ? "warning"
+                       : *icon == QStyle::SP_MessageBoxCritical ? "error"
+                       : *icon == QStyle::SP_MessageBoxQuestion ? "question"
+                                                                : "information";
+    const QPixmap drawn =
+        VectorPixmap(QStringLiteral(":/icons/message-%1.svg").arg(QLatin1String(name)),
+                     QSize(32, 32), devicePixelRatio);
+    if (!drawn.isNull())
+        return drawn;
+    return QApplication::style()->standardIcon(*icon).pixmap(QSize(32, 32), devicePixelRatio);
 }
 
 QList<QPushButton*> TMessageForm::buttons() const

@@ -5,6 +5,7 @@
 #include <optional>
 #include <QDialog>
 #include <QList>
+#include <QPixmap>
 
 class QLabel;
 class QPushButton;
@@ -31,6 +32,10 @@ public:
     TMessageLabel* messageLabel() const { return m_message; }
     // Null for mtCustom.
     QLabel* iconLabel() const { return m_icon; }
+    // The kind's icon, 32 x 32, drawn from a vector source for the device pixel ratio so that it
+    // stays sharp on a scaled screen (the style's bitmap only if that cannot be read); null for
+    // mtCustom.
+    static QPixmap kindIcon(TMsgDlgType kind, qreal devicePixelRatio);
     // What Ctrl+C puts on the clipboard.
     QString clipboardText() const;
 

@@ -4,6 +4,7 @@
 #include "base/PathRules.h"
 #include "dialogs/MessageDialogs.h"
 #include "scan/TMemo.h"
+#include "shell/ShellOpen.h"
 #include "shell/SystemSound.h"
 #include "widgets/TGauge.h"
 #include "widgets/TJvFileListBox.h"
@@ -310,6 +311,9 @@ void ScanRun::COMPARERExecute()
             m_controls.gaugePanel->hide();
             m_controls.button->setText(QStringLiteral("Comparer"));
             m_running = false;
+            // Opening the trash shows the one this scan's files went to.
+            if (!m_engine.lastTrash().isEmpty())
+                RememberTrashUsed(m_engine.lastTrash());
         });
         m_engine.run(m_folder, m_names, m_controls.candidateList->fileType());
     }

@@ -66,6 +66,10 @@ void TMemo::setText(const QString& text)
 {
     if (text.size() > m_capacity)
         refuseText();
+    // Laying out the same text again costs as much as a new one: a scan clears panes that may
+    // already be empty.
+    if (text == m_text && !m_shown.isNull())
+        return;
     try {
         const QString shown = shownText(text);
         m_handing = true;

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 
 std::optional<QRect>& workAreaOverride()
@@ -101,7 +103,72 @@ private:
     std::optional<QSize> m_frameSize;
 };
 
+// A stored position may come from another screen layout or another scale: keep the window where
+// the user can reach its buttons.
+void keepOnScreen(QWidget* form)
+{
+    const QRect frame = form->frameGeometry();
+    const QRect fitted = FitIntoWorkArea(frame, WorkAreas());
+    if (fitted == frame)
+        return;
+    if (fitted.size() != frame.size())
+        form->resize(fitted.size() - frameExtra(form));
+    form->move(fitted.topLeft());
+}
+
+qint64 overlap(const QRect& a, const QRect& b)
+{
+    const QRect common = a.intersected(b);
+    return common.isEmpty() ? 0 : qint64(common.width()) * common.height();
+}
+
+qint64 distance(const QRect& frame, const QRect& area)
+{
+    const qint64 dx = std::max({0, area.left() - frame.right(), frame.left() - area.right()});
+    const qint64 dy = std::max({0, area.top() - frame.bottom(), frame.top() - area.bottom()});
+    return dx * dx + dy * dy;
+}
+
 } // namespace
+
+QRect FitIntoWorkArea(const QRect& frame, const QList<QRect>& workAreas)
+{
+    const QRect* best = nullptr;
+    qint64 bestOverlap = 0;
+    for (const QRect& area : workAreas) {
+        const qint64 o = overlap(frame, area);
+        if (!area.isEmpty() && o > bestOverlap) {
+            best = &area;
+            bestOverlap = o;
+        }
+    }
+    if (!best) {
+        for (const QRect& area : workAreas) {
+            if (!area.isEmpty() && (!best || distance(frame, area) < distance(frame, *best)))
+                best = &area;
+        }
+    }
+    if (!best)
+        return frame;
+    const QSize size = frame.size().boundedTo(best->size());
+    const int left = std::clamp(frame.x(), best->x(), best->x() + best->width() - size.width());
+    const int top = std::clamp(frame.y(), best->y(), best->y() + best->height() - size.height());
+    return QRect(QPoint(left, top), size);
+}
+
+QList<QRect> WorkAreas()
+{
+    if (workAreaOverride())
+        return {*workAreaOverride()};
+    QList<QRect> areas;
+    if (const QScreen* primary = QGuiApplication::primaryScreen())
+        areas << primary->availableGeometry();
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen != QGuiApplication::primaryScreen())
+            areas << screen->availableGeometry();
+    }
+    return areas;
+}
 
 void SetWorkAreaForTesting(std::optional<QRect> area)
 {
@@ -134,23 +201,30 @@ void RestoreFormGeometry(QWidget* form, const QString& iniPath)
         return;
     }
 
-    // The work area is fetched anew for each comparison, as the display may change meanwhile.
-    const int widthBefore = form->frameGeometry().width();
-    setLeft(form, StrToInt(pieces[0]));
-    if (form->frameGeometry().x() > WorkArea().width())
-        setLeft(form, WorkArea().width() - widthBefore);
+    // Whatever was applied before an error stays, but never off the screen.
+    try {
+        // The work area is fetched anew for each comparison, as the display may change meanwhile.
+        const int widthBefore = form->frameGeometry().width();
+        setLeft(form, StrToInt(pieces[0]));
+        if (form->frameGeometry().x() > WorkArea().width())
+            setLeft(form, WorkArea().width() - widthBefore);
 
-    setTop(form, StrToInt(pieces[1]));
-    if (form->frameGeometry().y() < 0)
-        setTop(form, 0);
+        setTop(form, StrToInt(pieces[1]));
+        if (form->frameGeometry().y() < 0)
+            setTop(form, 0);
 
-    setWidth(form, StrToInt(pieces[2]));
-    if (WorkArea().width() < form->frameGeometry().width())
-        setWidth(form, WorkArea().width());
+        setWidth(form, StrToInt(pieces[2]));
+        if (WorkArea().width() < form->frameGeometry().width())
+            setWidth(form, WorkArea().width());
 
-    setHeight(form, StrToInt(pieces[3]));
-    if (WorkArea().height() < form->frameGeometry().height())
-        setHeight(form, WorkArea().height());
+        setHeight(form, StrToInt(pieces[3]));
+        if (WorkArea().height() < form->frameGeometry().height())
+            setHeight(form, WorkArea().height());
+    } catch (...) {
+        keepOnScreen(form);
+        throw;
+    }
+    keepOnScreen(form);
 
     if (!form->isVisible() && frameExtra(form).isNull())
         new PendingFrameSize(form, form->frameGeometry().size());

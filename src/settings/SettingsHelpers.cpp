@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -46,6 +47,38 @@ QString fallbackIniPath()
 QString resolvePath(const QString& iniPath)
 {
     return iniPath.isEmpty() ? IniFilePath() : iniPath;
+}
+
+// A write replaces the file through its folder, so both must take it (the folder alone for a
+// file not made yet).
+bool canReplace(const QString& file)
+{
+    const QFileInfo info(file);
+    return IniFile::isWritablePath(info.absolutePath()) &&
+           (!info.exists() || IniFile::isWritablePath(file));
+}
+
+// Where a write of the default settings goes. Settings beside a shared copy that cannot be
+// written are carried over whole to the configuration folder at the first write, so that nothing
+// the user had is lost when reads move there.
+QString writePath(const QString& readPath)
+{
+    const QString beside = ChangeFileExt(executablePath(), kIniExtension);
+    const QString fallback = fallbackIniPath();
+    if (readPath == fallback)
+        QDir().mkpath(QFileInfo(fallback).absolutePath());
+    if (readPath != beside || canReplace(beside))
+        return readPath;
+    QDir().mkpath(QFileInfo(fallback).absolutePath());
+    if (!QFileInfo::exists(fallback)) {
+        QFile source(beside);
+        QSaveFile copy(fallback);
+        if (source.open(QIODevice::ReadOnly) && copy.open(QIODevice::WriteOnly)) {
+            copy.write(source.readAll());
+            copy.commit();
+        }
+    }
+    return fallback;
 }
 
 } // namespace
@@ -92,16 +125,25 @@ QString IniFilePath()
     if (path.isEmpty())
         return QString();
     const QString beside = ChangeFileExt(path, kIniExtension);
-    if (QFileInfo::exists(beside) || IniFile::isWritablePath(QFileInfo(beside).absolutePath()))
+    if (!QFileInfo::exists(beside))
+        return IniFile::isWritablePath(QFileInfo(beside).absolutePath()) ? beside
+                                                                         : fallbackIniPath();
+    // Settings beside a copy that cannot be written are read until the first save has put them
+    // into the configuration folder, which is read from then on.
+    const QString fallback = fallbackIniPath();
+    if (canReplace(beside) || !QFileInfo::exists(fallback))
         return beside;
-    return fallbackIniPath();
+    return fallback;
 }
 
 QString DefaultFolder()
 {
     const QString path = executablePath();
-    if (path.isEmpty() || IniFilePath() == ChangeFileExt(path, kIniExtension))
-        return AppDirectory();
+    if (path.isEmpty() || IniFilePath() != fallbackIniPath()) {
+        // A folder is shown without a final "/", the root folder excepted.
+        const QString folder = AppDirectory();
+        return folder.size() > 1 && folder.endsWith(u'/') ? folder.chopped(1) : folder;
+    }
     return QDir::homePath();
 }
 
@@ -189,10 +231,7 @@ QString IniReadString(const QString& section, const QString& key, const QString&
 void IniWriteString(const QString& section, const QString& key, const QString& value,
                     const QString& iniPath)
 {
-    const QString path = resolvePath(iniPath);
-    // The configuration folder of an installed twindrop may not exist yet.
-    if (iniPath.isEmpty() && !path.isEmpty() && path == fallbackIniPath())
-        QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString path = iniPath.isEmpty() ? writePath(IniFilePath()) : iniPath;
     const IniFile file(path);
     if (!file.writeString(section, key, value))
         throw base::EIniFileException(

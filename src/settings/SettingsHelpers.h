@@ -12,11 +12,13 @@
 QString AppDirectory();
 // The executable's name without its extension; ASCII letters upper-cased when asked.
 QString AppBaseName(bool upperCase);
-// The settings file: the executable's path with the extension ".INI", or the same name in the
-// user's configuration folder when the executable's folder cannot be written and holds none.
+// The settings file read: the executable's path with the extension ".INI", or the same name in the
+// user's configuration folder when the executable's folder cannot be written and holds none, or
+// when the file beside it cannot be written and the configuration folder holds a copy. Writes to
+// a file beside the executable that cannot be written go to that copy, made from it first.
 QString IniFilePath();
-// The folder to work on when none is stored: AppDirectory() while the settings file lives beside
-// the executable, else (an installed twindrop) the user's home folder.
+// The folder to work on when none is stored: the executable's folder (without a final "/") unless
+// the settings live in the configuration folder (an installed twindrop): the user's home folder.
 QString DefaultFolder();
 
 QString IniReadString(const QString& section, const QString& key, const QString& defaultValue,

@@ -140,6 +140,13 @@ void settle(const OpenOutcome& done, bool opened)
         done(opened);
 }
 
+// The trash of another disk may be the one that holds the files the user looks for.
+QString& trashUsed()
+{
+    static QString root;
+    return root;
+}
+
 } // namespace
 
 void OpenRecycleBin(OpenOutcome done)
@@ -147,19 +154,24 @@ void OpenRecycleBin(OpenOutcome done)
     openUrl("trash:///", [done](bool opened) {
         if (opened)
             return settle(done, true);
-        const QString home = HomeTrashPath();
-        if (home.isEmpty()) {
+        const QString root = trashUsed().isEmpty() ? HomeTrashPath() : trashUsed();
+        if (root.isEmpty()) {
             ShowMessageDialog(QStringLiteral("Impossible d'ouvrir la corbeille."), mtWarning,
                               buttonBit(mbOK), 0, -1, -1, QString());
             return settle(done, false);
         }
-        const QString files = home + QStringLiteral("/files");
+        const QString files = root + QStringLiteral("/files");
         openUrl(fileUrl(files), [done, files](bool filesOpened) {
             if (!filesOpened)
                 warnUnopened(files);
             settle(done, filesOpened);
         });
     });
+}
+
+void RememberTrashUsed(const QString& trashRoot)
+{
+    trashUsed() = trashRoot;
 }
 
 void OpenFolderInFileManager(const QString& folder, OpenOutcome done)

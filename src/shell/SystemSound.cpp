@@ -1,8 +1,13 @@
 #include "shell/SystemSound.h"
 
+#include "shell/BeepThrottle.h"
+
 #include <QApplication>
+#include <QElapsedTimer>
 
 #include <canberra.h>
+
+#include <mutex>
 
 namespace {
 std::function<void(unsigned)>& recorder()
@@ -11,17 +16,38 @@ std::function<void(unsigned)>& recorder()
     return r;
 }
 
-// Created on first use and kept for the run; null when no sound system answers.
-ca_context* soundContext()
+qint64 now()
 {
-    static ca_context* context = [] {
-        ca_context* c = nullptr;
-        if (ca_context_create(&c) != CA_SUCCESS)
-            return static_cast<ca_context*>(nullptr);
-        ca_context_change_props(c, CA_PROP_APPLICATION_NAME, "twindrop", nullptr);
+    static QElapsedTimer clock = [] {
+        QElapsedTimer c;
+        c.start();
         return c;
     }();
-    return context;
+    return clock.elapsed();
+}
+
+// The sound system ends a sound on a thread of its own.
+std::mutex& throttleLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+BeepThrottle& throttle()
+{
+    static BeepThrottle t;
+    return t;
+}
+
+void soundEnded()
+{
+    const std::lock_guard<std::mutex> guard(throttleLock());
+    throttle().finished(now());
+}
+
+void onPlayed(ca_context*, uint32_t, int, void*)
+{
+    soundEnded();
 }
 
 const char* eventId(unsigned kind)
@@ -34,6 +60,27 @@ const char* eventId(unsigned kind)
     default:
         return "bell";
     }
+}
+
+// Created and opened once for the run, its sounds cached where the back end can: opening the back
+// end (loading its module) or decoding a sound for every beep costs more than the beep. Null when
+// no sound system answers, so that it is not tried again for each beep.
+ca_context* soundContext()
+{
+    static ca_context* context = [] {
+        ca_context* c = nullptr;
+        if (ca_context_create(&c) != CA_SUCCESS)
+            return static_cast<ca_context*>(nullptr);
+        ca_context_change_props(c, CA_PROP_APPLICATION_NAME, "twindrop", nullptr);
+        if (ca_context_open(c) != CA_SUCCESS) {
+            ca_context_destroy(c);
+            return static_cast<ca_context*>(nullptr);
+        }
+        for (unsigned kind : {MB_OK, MB_ICONEXCLAMATION, MB_ICONASTERISK})
+            ca_context_cache(c, CA_PROP_EVENT_ID, eventId(kind), nullptr);
+        return c;
+    }();
+    return context;
 }
 } // namespace
 
@@ -48,9 +95,23 @@ void MessageBeep(unsigned kind)
         recorder()(kind);
         return;
     }
-    // ca_context_play only queues the sound, so the caller never waits for it.
+    {
+        const std::lock_guard<std::mutex> guard(throttleLock());
+        if (!throttle().tryStart(now()))
+            return;
+    }
+    // The sound is only queued, so the caller never waits for it.
     ca_context* context = soundContext();
-    if (!context ||
-        ca_context_play(context, 0, CA_PROP_EVENT_ID, eventId(kind), nullptr) != CA_SUCCESS)
+    ca_proplist* props = nullptr;
+    bool queued = false;
+    if (context && ca_proplist_create(&props) == CA_SUCCESS) {
+        ca_proplist_sets(props, CA_PROP_EVENT_ID, eventId(kind));
+        ca_proplist_sets(props, CA_PROP_CANBERRA_CACHE_CONTROL, "permanent");
+        queued = ca_context_play_full(context, 0, props, onPlayed, nullptr) == CA_SUCCESS;
+        ca_proplist_destroy(props);
+    }
+    if (!queued) {
         QApplication::beep();
+        soundEnded();
+    }
 }

@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+
 TJvCaptionPanel::TJvCaptionPanel(QWidget* parent) : QWidget(parent)
 {
     InitWidgetResources();
@@ -77,13 +79,13 @@ QRect TJvCaptionPanel::iconRect() const
     if (m_icon.isNull())
         return QRect();
     const QRect bar = barRect();
-    const QSize size = m_icon.deviceIndependentSize().toSize();
-    const int clientTop = clientRect().top();
-    // Client-relative bar edges, the bottom one exclusive; the division truncates towards zero.
-    const int barTop = bar.top() - clientTop;
-    const int barBottom = barTop + bar.height();
-    return QRect(QPoint(bar.left() + 1, clientTop + (barTop + barBottom - size.height()) / 2),
-                 size);
+    // Inside the bar, one pixel from its edges: an icon taller than the bar would hang over the
+    // controls below it.
+    const int room = std::max(1, bar.height() - 2);
+    QSize size = m_icon.deviceIndependentSize().toSize();
+    if (size.height() > room)
+        size = size.scaled(QSize(room * 4, room), Qt::KeepAspectRatio);
+    return QRect(QPoint(bar.left() + 1, bar.top() + (bar.height() - size.height()) / 2), size);
 }
 
 QRect TJvCaptionPanel::titleRect() const
@@ -108,8 +110,10 @@ void TJvCaptionPanel::paintClient(QPainter& painter) const
     painter.translate(-client.topLeft());
     painter.fillRect(client, palette().color(QPalette::Button));
     painter.fillRect(barRect(), m_captionColor);
-    if (!m_icon.isNull())
-        painter.drawPixmap(iconRect().topLeft(), m_icon);
+    if (!m_icon.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(iconRect(), m_icon);
+    }
     if (!m_caption.isEmpty()) {
         QFont font = m_captionFont;
         font.setStyleStrategy(QFont::PreferOutline);

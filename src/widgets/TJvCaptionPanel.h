@@ -37,7 +37,8 @@ public:
     // Widget coordinates. The client area is the panel less its frame; the others derive from it.
     QRect clientRect() const;
     QRect barRect() const;
-    // Where the icon is drawn at its own size (it may reach outside the bar and the client area).
+    // Where the icon is drawn: at its own size, or scaled down to the bar's height less a pixel
+    // above and below, centred in the bar's height.
     QRect iconRect() const;
     // The title's rectangle: the bar moved 8 pixels right (and past the icon) and down to centre
     // the text; the title is cut at its right edge and at the client area.

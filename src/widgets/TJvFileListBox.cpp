@@ -9,12 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMimeDatabase>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 #include <cerrno>
 #include <new>
@@ -73,6 +75,21 @@ public:
             m_list->showGlyphs() ? qMax(metrics.height(), GlyphSize) : metrics.height();
         const QString text = index.data(Qt::DisplayRole).toString();
         return QSize(textLeft() + metrics.horizontalAdvance(text) + HighlightMargin, height);
+    }
+
+    // A name cut at the list's right edge shows whole in a hint; other names leave the list's
+    // own hint, if any.
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override
+    {
+        if (event->type() != QEvent::ToolTip || !index.isValid())
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const int textX = option.rect.left() + textLeft();
+        if (textX + QFontMetrics(option.font).horizontalAdvance(text) <= view->viewport()->width())
+            return false;
+        QToolTip::showText(event->globalPos(), text, view->viewport(), view->visualRect(index));
+        return true;
     }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -201,6 +218,21 @@ void TJvFileListBox::setMask(const QString& mask)
 
 void TJvFileListBox::Update()
 {
+    reRead();
+}
+
+void TJvFileListBox::Refresh()
+{
+    if (!m_directory.isEmpty()) {
+        const QByteArray path = base::PathRules::localPath(m_directory);
+        if (::chdir(path.constData()) != 0) {
+            const int error = errno;
+            ++m_readCount;
+            m_model->clear();
+            notifyChange();
+            throw base::EInOutError(base::EInOutError::codeForFolder(error, path));
+        }
+    }
     reRead();
 }
 

@@ -29,6 +29,9 @@ public:
     void setMask(const QString& mask);
     // Re-reads the folder with the current mask, then OnChange.
     void Update();
+    // The same for the user's refresh: a folder that can no longer be entered (removed since)
+    // empties the list, then OnChange, and raises EInOutError as setDirectory does.
+    void Refresh();
     // How many re-reads have started, those that failed included.
     quint64 readCount() const { return m_readCount; }
 

@@ -4,6 +4,7 @@
 #include "settings/FormGeometry.h"
 #include "settings/SettingsHelpers.h"
 #include "style/TStyleManager.h"
+#include "support/DialogAnswerer.h"
 #include "support/FakeOpener.h"
 #include "support/TempFolder.h"
 #include "widgets/TGauge.h"
@@ -22,6 +23,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -52,6 +54,9 @@ private slots:
     void statusCountsFromFirstShow_data();
     void statusCountsFromFirstShow();
     void quitClosesOutsideScan();
+    void sideColumnsCanBeWidened();
+    void refreshOfRemovedFolderIsReported_data();
+    void refreshOfRemovedFolderIsReported();
 
 private:
     std::unique_ptr<TempFolder> m_home;
@@ -363,6 +368,87 @@ void TestForm::quitClosesOutsideScan()
     // Closing saved the settings.
     QCOMPARE(IniReadString(QStringLiteral("OPTIONS"), QStringLiteral("MASQUE"), QString()),
              QStringLiteral("*.*"));
+}
+
+// Dragging the bar beside a side column widens it; the column keeps that width when the window
+// grows, the middle column taking the rest.
+void TestForm::sideColumnsCanBeWidened()
+{
+    auto* columns = m_form->findChild<QSplitter*>(QStringLiteral("Columns"));
+    QVERIFY(columns);
+    QCOMPARE(columns->count(), 3);
+    QSplitterHandle* left = columns->handle(1);
+    QSplitterHandle* right = columns->handle(2);
+    const int listeBefore = m_form->PANEL_LISTE()->width();
+    const int doublonsBefore = m_form->JvCaptionPanel1()->width();
+
+    auto drag = [](QWidget* handle, int dx) {
+        const QPoint from = handle->rect().center();
+        QTest::mousePress(handle, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(from + QPoint(dx, 0)),
+                         handle->mapToGlobal(QPointF(from + QPoint(dx, 0))), Qt::LeftButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(handle, &move);
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, from + QPoint(dx, 0));
+    };
+    drag(left, 80);
+    drag(right, -60);
+    QCOMPARE(m_form->PANEL_LISTE()->width(), listeBefore + 80);
+    QCOMPARE(m_form->JvCaptionPanel1()->width(), doublonsBefore + 60);
+
+    const int middle = m_form->JvCaptionPanel2()->width();
+    m_form->resize(m_form->width() + 100, m_form->height());
+    QTRY_COMPARE(m_form->JvCaptionPanel2()->width(), middle + 100);
+    QCOMPARE(m_form->PANEL_LISTE()->width(), listeBefore + 80);
+    QCOMPARE(m_form->JvCaptionPanel1()->width(), doublonsBefore + 60);
+}
+
+void TestForm::refreshOfRemovedFolderIsReported_data()
+{
+    QTest::addColumn<bool>("parentToo");
+    QTest::newRow("folder removed") << false;
+    QTest::newRow("folder and its parent removed") << true;
+}
+
+// F5 on a folder removed since: the list empties and the user is told, in the words the folder
+// field uses for a missing folder.
+void TestForm::refreshOfRemovedFolderIsReported()
+{
+    QFETCH(bool, parentToo);
+    TempFolder outer;
+    const QString folder = outer.filePath(QStringLiteral("boite/mails"));
+    QVERIFY(QDir().mkpath(folder));
+    outer.write(QStringLiteral("boite/mails/a.eml"), "Bonjour\r\n");
+    m_form->JvDirectoryEdit1()->setDirectory(folder);
+    QCOMPARE(m_form->JvFileListBox1()->itemCount(), 1);
+    QVERIFY(QDir(parentToo ? outer.filePath(QStringLiteral("boite")) : folder).removeRecursively());
+
+    QStringList messages;
+    {
+        DialogAnswerer answerer;
+        answerer.press(Qt::Key_Return);
+        m_form->JvFileListBox1()->setFocus();
+        QTRY_VERIFY(m_form->JvFileListBox1()->hasFocus());
+        QTest::keyClick(m_form->JvFileListBox1(), Qt::Key_F5);
+        QTRY_COMPARE(answerer.results(), QList<int>{1});
+        messages << answerer.texts();
+    }
+    QCOMPARE(m_form->JvFileListBox1()->itemCount(), 0);
+    QCOMPARE(m_form->statusText(0), QStringLiteral("0"));
+    {
+        DialogAnswerer answerer;
+        answerer.press(Qt::Key_Return);
+        m_form->JvDirectoryEdit1()->setDirectory(m_mails->path());
+        m_form->JvDirectoryEdit1()->setDirectory(folder);
+        QTRY_COMPARE(answerer.results(), QList<int>{1});
+        messages << answerer.texts();
+    }
+    QCOMPARE(messages.size(), 2);
+    QCOMPARE(messages[0], messages[1]);
+    QCOMPARE(messages[0], parentToo ? QStringLiteral("Impossible de trouver le chemin d'accès "
+                                                     "spécifié.")
+                                    : QStringLiteral("Impossible de trouver le fichier "
+                                                     "spécifié."));
 }
 
 QTEST_MAIN(TestForm)

@@ -77,10 +77,8 @@ private slots:
             auto* form = qobject_cast<TMessageForm*>(dialog);
             QVERIFY(form);
             QVERIFY(form->iconLabel());
-            const QImage expected = form->style()
-                                        ->standardIcon(QStyle::SP_MessageBoxCritical, nullptr, form)
-                                        .pixmap(QSize(32, 32), form->devicePixelRatioF())
-                                        .toImage();
+            const QImage expected =
+                TMessageForm::kindIcon(mtError, form->devicePixelRatioF()).toImage();
             errorIcon = form->iconLabel()->pixmap().toImage() == expected;
         });
         answerer.press(Qt::Key_Escape);

@@ -15,6 +15,8 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QTest>
+#include <QTextLayout>
+#include <QtMath>
 
 namespace {
 
@@ -247,11 +249,18 @@ private slots:
         }
         QVERIFY(form.iconLabel());
         QCOMPARE(form.iconLabel()->size(), QSize(32, 32));
-        const QImage expected = form.style()
-                                    ->standardIcon(QStyle::StandardPixmap(icon), nullptr, &form)
-                                    .pixmap(QSize(32, 32), form.devicePixelRatioF())
-                                    .toImage();
-        QCOMPARE(form.iconLabel()->pixmap().toImage(), expected);
+        // Drawn for the screen's pixels, not a 32-pixel bitmap scaled up.
+        const QPixmap shown = form.iconLabel()->pixmap();
+        const qreal ratio = form.devicePixelRatioF();
+        QCOMPARE(shown.devicePixelRatio(), ratio);
+        QCOMPARE(shown.size(), QSize(qCeil(32 * ratio), qCeil(32 * ratio)));
+        QCOMPARE(shown.toImage(), TMessageForm::kindIcon(TMsgDlgType(kind), ratio).toImage());
+        // Each kind has a picture of its own, and none is empty.
+        static QList<QImage> seen;
+        const QImage image = shown.toImage();
+        QVERIFY(!seen.contains(image));
+        seen.append(image);
+        QVERIFY(image.pixelColor(16 * ratio, 16 * ratio).alpha() > 0);
     }
 
     // Every button's caption and result, each alone in a dialog and clicked.
@@ -664,6 +673,79 @@ private slots:
         answerer.inspect([&](QDialog*) { delete window; });
         QVERIFY(!AskConfirm(QStringLiteral("?"), mtConfirmation));
         QCOMPARE(answerer.pending(), 0);
+    }
+
+    // The duplicate question's rules of forty "=" stay one line each, at any scale (this test
+    // also runs on a 1600 x 1000 screen at scale 2).
+    void rulesOfTheQuestionNeverWrap()
+    {
+        const QString rule(40, QLatin1Char('='));
+        const QString dashes(40, QLatin1Char('-'));
+        const QStringList lines{rule,
+                                QStringLiteral("D O U B L O N   T R O U V E !!! "),
+                                rule,
+                                QString(),
+                                QStringLiteral("Voulez vous le supprimer ?"),
+                                dashes,
+                                QStringLiteral("a1.txt"),
+                                QStringLiteral("&&"),
+                                QStringLiteral("a2.txt"),
+                                dashes};
+        TMessageForm form(QStringLiteral("Confirmer"), lines.join(QStringLiteral("\r\n")),
+                          mtConfirmation, mbYes | mbNo | mbCancel, mbYes);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const TMessageLabel* label = form.messageLabel();
+        // Laid out as the label draws it: on its own device, in its own rectangle.
+        for (const QString& line : {rule, dashes}) {
+            QTextLayout layout(line, label->font(), const_cast<TMessageLabel*>(label));
+            layout.beginLayout();
+            int count = 0;
+            for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
+                l.setLineWidth(label->contentsRect().width());
+                ++count;
+            }
+            layout.endLayout();
+            QCOMPARE(count, 1);
+        }
+        // Drawn, the rule's last "=" sits on the rule's own line: no lone "=" below it.
+        QImage image(label->size() * form.devicePixelRatioF(), QImage::Format_ARGB32);
+        image.setDevicePixelRatio(form.devicePixelRatioF());
+        image.fill(Qt::white);
+        const_cast<TMessageLabel*>(label)->render(&image);
+        const QFontMetrics metrics(label->font());
+        const int lineHeight = metrics.lineSpacing();
+        const int inkRows = [&] {
+            int rows = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (qGray(image.pixel(x, y)) < 128) {
+                        ++rows;
+                        break;
+                    }
+                }
+            }
+            return rows;
+        }();
+        QVERIFY(inkRows > 0);
+        QVERIFY2(label->height() <= lines.size() * lineHeight + 2,
+                 qPrintable(QStringLiteral("%1 lines of %2 pixels in %3")
+                                .arg(lines.size())
+                                .arg(lineHeight)
+                                .arg(label->height())));
+    }
+
+    // A message dialog has a close box and no minimise or maximise button.
+    void noMinimiseOrMaximise()
+    {
+        TMessageForm form(QStringLiteral("T"), QStringLiteral("Texte"), mtWarning, buttonBit(mbOK),
+                          mbOK);
+        const Qt::WindowFlags flags = form.windowFlags();
+        QVERIFY(flags & Qt::WindowCloseButtonHint);
+        QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
+        QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+        QVERIFY(flags & Qt::CustomizeWindowHint);
+        QCOMPARE(form.minimumSize(), form.maximumSize());
     }
 };
 

@@ -15,6 +15,14 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+namespace {
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
 // What the window restores when it is created and saves when asked and when it closes.
 class TestPersistence : public QObject {
     Q_OBJECT
@@ -39,6 +47,7 @@ private slots:
     void missingFolderReportedAndRestoreGoesOn();
     void heightsAreBounded_data();
     void heightsAreBounded();
+    void unwritableFileReportedAndWindowStillCloses_data();
     void unwritableFileReportedAndWindowStillCloses();
 
 private:
@@ -90,7 +99,7 @@ void TestPersistence::noFileGivesDefaultsAndCreatesNothing()
 {
     // The default folder is the executable's: it holds nothing matching "*.*" but the test files.
     TForm1& form = start();
-    QCOMPARE(form.JvDirectoryEdit1()->text(), m_home->path() + "/");
+    QCOMPARE(form.JvDirectoryEdit1()->text(), m_home->path());
     QCOMPARE(form.JvFileListBox1()->directory(), m_home->path());
     QCOMPARE(form.Edit1()->text(), QStringLiteral("*.*"));
     QCOMPARE(form.JvFileListBox1()->mask(), QStringLiteral("*.**"));
@@ -133,7 +142,7 @@ void TestPersistence::readOnlyExecutableFolder()
     QCOMPARE(IniFilePath().startsWith(bin), fileBeside);
 
     TForm1& form = start();
-    const QString folder = fileBeside ? bin + QStringLiteral("/") : m_mails->path();
+    const QString folder = fileBeside ? bin : m_mails->path();
     QCOMPARE(form.JvDirectoryEdit1()->text(), folder);
     QCOMPARE(form.JvFileListBox1()->directory(), fileBeside ? bin : m_mails->path());
 }
@@ -287,17 +296,54 @@ void TestPersistence::heightsAreBounded()
         QCOMPARE(form.Memo2()->height(), 200);
 }
 
+void TestPersistence::unwritableFileReportedAndWindowStillCloses_data()
+{
+    QTest::addColumn<bool>("configWritable");
+    QTest::newRow("saved to the configuration folder instead, read from there next time") << true;
+    QTest::newRow("configuration folder unwritable too: reported, the window still closes")
+        << false;
+}
+
+// A settings file beside the program that cannot be written (a shared copy).
 void TestPersistence::unwritableFileReportedAndWindowStillCloses()
 {
-    write("[OPTIONS]\nDOSSIER=" + m_mails->path().toUtf8() + "\n");
+    QFETCH(bool, configWritable);
+    const QByteArray shared = "[OPTIONS]\nDOSSIER=" + m_mails->path().toUtf8() + "\n";
+    write(shared);
     QVERIFY(QFile::setPermissions(iniPath(), QFile::ReadOwner | QFile::ReadGroup));
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir(config).removeRecursively();
+    QFile::remove(config);
+    const auto clean = qScopeGuard([&] {
+        QFile::remove(config);
+        QDir(config).removeRecursively();
+    });
+    if (!configWritable) {
+        // A file where the folder would go.
+        QVERIFY(QDir().mkpath(QFileInfo(config).absolutePath()));
+        QFile blocker(config);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+    const QString copy = config + QStringLiteral("/twindrop.INI");
+
     TForm1& form = start();
+    QCOMPARE(form.JvDirectoryEdit1()->text(), m_mails->path());
     DialogAnswerer answers;
-    answers.press(Qt::Key_Return);
+    answers.setDefaultKeys({Qt::Key_Return}, 1);
+    form.Edit1()->setText(QStringLiteral("*.eml"));
     form.close();
-    QCOMPARE(answers.texts().size(), 1);
-    QCOMPARE(answers.texts()[0], "Impossible d'écrire dans " + iniPath() + ".");
     QVERIFY(!form.isVisible());
+    QCOMPARE(readAll(iniPath()), shared);
+    if (!configWritable) {
+        QCOMPARE(answers.texts(), QStringList{"Impossible d'écrire dans " + copy + "."});
+        return;
+    }
+    QCOMPARE(answers.texts(), QStringList());
+    QCOMPARE(IniFilePath(), copy);
+    QCOMPARE(IniReadString(QStringLiteral("OPTIONS"), QStringLiteral("DOSSIER"), QString()),
+             m_mails->path());
+    QCOMPARE(IniReadString(QStringLiteral("OPTIONS"), QStringLiteral("MASQUE"), QString()),
+             QStringLiteral("*.eml"));
 }
 
 QTEST_MAIN(TestPersistence)

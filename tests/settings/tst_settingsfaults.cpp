@@ -29,6 +29,7 @@ private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
+    void readOnlySettingsBesideTheProgram();
 };
 
 void tst_SettingsFaults::failedSaveKeepsOldFile_data()
@@ -78,6 +79,55 @@ void tst_SettingsFaults::failedSaveKeepsOldFile()
     QCOMPARE(readBytes(path), kOldSettings);
     // No half-written temporary file is left beside it.
     QCOMPARE(QDir(mount.path()).entryList(QDir::Files | QDir::Hidden), before);
+}
+
+// A shared copy whose settings file cannot be written: the settings are read from it, the first
+// save carries them whole to the configuration folder, which is read from then on.
+void tst_SettingsFaults::readOnlySettingsBesideTheProgram()
+{
+    TempFolder folder;
+    ScratchMount mount(folder.filePath("disk"), 64);
+    if (!mount.isMounted())
+        QSKIP(qPrintable(QStringLiteral("needs a tmpfs in a mount namespace of its own (run as "
+                                        "root): %1")
+                             .arg(mount.error())));
+    const QString bin = mount.path() + QStringLiteral("/bin");
+    QVERIFY(QDir().mkdir(bin));
+    const QString beside = bin + QStringLiteral("/twindrop.INI");
+    const QByteArray shared = kOldSettings + "; shared copy\n";
+    {
+        QFile file(beside);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(shared), shared.size());
+    }
+    QVERIFY(mount.bindReadOnly(bin));
+    SetExecutablePathForTesting(bin + QStringLiteral("/twindrop"));
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir(config).removeRecursively();
+    const QString copy = config + QStringLiteral("/twindrop.INI");
+
+    QCOMPARE(IniFilePath(), beside);
+    QCOMPARE(IniReadString("OPTIONS", "MASQUE", QString()), QStringLiteral("*.*"));
+
+    QString message;
+    try {
+        IniWriteString(QStringLiteral("OPTIONS"), QStringLiteral("MASQUE"),
+                       QStringLiteral("*.eml"));
+        IniWriteInteger(QStringLiteral("OPTIONS"), QStringLiteral("MODE"), 2);
+    } catch (const base::EIniFileException& e) {
+        message = e.message();
+    }
+    QCOMPARE(message, QString());
+    QCOMPARE(readBytes(beside), shared);
+    QCOMPARE(IniFilePath(), copy);
+    QCOMPARE(readBytes(copy), QByteArray("[twindrop]\nForm1=120:80:911:545\n[OPTIONS]\n"
+                                         "DOSSIER=/home/user/mail\nMASQUE=*.eml\nAUTO=0\n"
+                                         "MODE=2\n; shared copy\n"));
+    QCOMPARE(IniReadString("OPTIONS", "MASQUE", QString()), QStringLiteral("*.eml"));
+    QCOMPARE(IniReadString("twindrop", "Form1", QString()), QStringLiteral("120:80:911:545"));
+
+    SetExecutablePathForTesting(QString());
+    QDir(config).removeRecursively();
 }
 
 QTEST_GUILESS_MAIN(tst_SettingsFaults)

@@ -3,12 +3,14 @@
 #include "shell/ShellOpen.h"
 #include "support/DialogAnswerer.h"
 #include "support/FakeOpener.h"
+#include "support/ScratchMount.h"
 #include "support/TempFolder.h"
 
 #include <QApplication>
 #include <QStandardPaths>
 #include <QTest>
 
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +29,8 @@ private slots:
     void failingOpenerIsReported_data();
     void failingOpenerIsReported();
     void trashFallsBackToItsFilesFolder();
+    void fallbackIsTheTrashTheScanUsed_data();
+    void fallbackIsTheTrashTheScanUsed();
 
 private:
     // Qt keeps the launcher it found first, so one fake serves the whole run.
@@ -157,6 +161,69 @@ void tst_ShellOpen::trashFallsBackToItsFilesFolder()
     QCOMPARE(m_opener->requests().mid(before.size()),
              (QStringList{QStringLiteral("trash:///"),
                           QString::fromLatin1(QUrl::fromLocalFile(files).toEncoded())}));
+}
+
+void tst_ShellOpen::fallbackIsTheTrashTheScanUsed_data()
+{
+    QTest::addColumn<bool>("filesOpen");
+    QTest::newRow("its files folder is opened") << true;
+    QTest::newRow("nothing opens: the warning names its files folder") << false;
+}
+
+// Files of a folder on another disk go to that disk's own trash: that is the one to show.
+void tst_ShellOpen::fallbackIsTheTrashTheScanUsed()
+{
+    QFETCH(bool, filesOpen);
+
+    TempFolder scratch;
+    ScratchMount disk(scratch.filePath(QStringLiteral("disk")), 256);
+    if (!disk.isMounted())
+        QSKIP(qPrintable(QStringLiteral("needs a tmpfs in a mount namespace of its own (run as "
+                                        "root): %1")
+                             .arg(disk.error())));
+    const QString mails = disk.path() + QStringLiteral("/mail");
+    QVERIFY(QDir().mkpath(mails));
+    {
+        QFile file(mails + QStringLiteral("/x.eml"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write("Subject: x\r\n") > 0);
+    }
+    const int folder = ::open(QFile::encodeName(mails).constData(), O_RDONLY | O_DIRECTORY);
+    QVERIFY(folder >= 0);
+    QString reason;
+    QString trashRoot;
+    const bool moved =
+        SendToRecycleBinAt(folder, mails, "x.eml", TrashVerify(), &reason, &trashRoot);
+    ::close(folder);
+    QVERIFY2(moved, qPrintable(reason));
+    QCOMPARE(trashRoot, disk.path() + QStringLiteral("/.Trash-%1").arg(::getuid()));
+    RememberTrashUsed(trashRoot);
+    const auto forget = qScopeGuard([] { RememberTrashUsed(QString()); });
+
+    const QString files = trashRoot + QStringLiteral("/files");
+    m_opener->failFor(filesOpen ? QStringList{QStringLiteral("trash:///")}
+                                : QStringList{QStringLiteral("*")});
+    const QStringList before = m_opener->requests();
+    DialogAnswerer answerer;
+    answerer.setDefaultKeys({Qt::Key_Return}, 1);
+    bool settled = false;
+    bool opened = false;
+    OpenRecycleBin([&](bool result) {
+        settled = true;
+        opened = result;
+    });
+    QTRY_VERIFY(settled);
+    QCOMPARE(opened, filesOpen);
+    QCOMPARE(m_opener->requests().mid(before.size()),
+             (QStringList{QStringLiteral("trash:///"),
+                          QString::fromLatin1(QUrl::fromLocalFile(files).toEncoded())}));
+    const QStringList warnings =
+        filesOpen ? QStringList()
+                  : QStringList{QStringLiteral("Impossible d'ouvrir le dossier \"%1\".\r\nVous "
+                                               "pouvez l'ouvrir vous-même dans votre "
+                                               "gestionnaire de fichiers.")
+                                    .arg(files)};
+    QCOMPARE(answerer.texts(), warnings);
 }
 
 QTEST_MAIN(tst_ShellOpen)

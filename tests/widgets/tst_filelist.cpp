@@ -2,12 +2,15 @@
 #include "support/TempFolder.h"
 #include "widgets/TJvFileListBox.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
+#include <QToolTip>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -75,6 +78,7 @@ private slots:
     void highlightCoversOnlyTheText_data();
     void highlightCoversOnlyTheText();
     void iconsByType();
+    void cutNameShowsWholeInAHint();
 
 private:
     QString m_startFolder;
@@ -710,6 +714,36 @@ void tst_FileList::iconsByType()
     QVERIFY(list.itemIconNumber(0) != list.itemIconNumber(2));
     for (int i = 0; i < list.itemCount(); ++i)
         QVERIFY(!TJvFileListBox::iconForNumber(list.itemIconNumber(i)).isNull());
+}
+
+// A name too long for the list's width shows whole in a hint; a name that fits shows none.
+void tst_FileList::cutNameShowsWholeInAHint()
+{
+    TempFolder folder;
+    const QString longName =
+        QStringLiteral("a-very-long-name-of-a-mail-") + QString(60, u'x') + QStringLiteral(".eml");
+    touch(folder.filePath(longName));
+    touch(folder.filePath("b.eml"));
+    TJvFileListBox list;
+    list.setDirectory(folder.path());
+    list.resize(150, 200);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QCOMPARE(itemsOf(list), (QStringList{longName, "b.eml"}));
+
+    auto hintAt = [&](int index) {
+        QToolTip::hideText();
+        if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
+            return QStringLiteral("the previous hint stays");
+        const QPoint at = list.itemRect(index).center();
+        QHelpEvent help(QEvent::ToolTip, at, list.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list.viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(hintAt(0), longName);
+    QCOMPARE(hintAt(1), QString());
+    list.resize(2000, 200);
+    QCOMPARE(hintAt(0), QString());
 }
 
 QTEST_MAIN(tst_FileList)
