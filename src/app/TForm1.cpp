@@ -15,7 +15,7 @@
 #include "widgets/TJvFileListBox.h"
 #include "widgets/TSplitter.h"
 #include "widgets/TStatusBar.h"
-#include "widgets/VectorImage.h"
+#include "dialogs/VectorImage.h"
 
 #include <QAction>
 #include <QApplication>

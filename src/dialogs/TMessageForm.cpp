@@ -1,9 +1,9 @@
 #include "dialogs/TMessageForm.h"
 
+#include "dialogs/DialogResources.h"
+#include "dialogs/SystemSound.h"
 #include "dialogs/TMessageLabel.h"
-#include "shell/SystemSound.h"
-#include "widgets/VectorImage.h"
-#include "widgets/WidgetResources.h"
+#include "dialogs/VectorImage.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -209,7 +209,7 @@ QPixmap TMessageForm::kindIcon(TMsgDlgType kind, qreal devicePixelRatio)
     const auto icon = iconOf(kind);
     if (!icon)
         return QPixmap();
-    InitWidgetResources();
+    InitDialogResources();
     const char* name = *icon == QStyle::SP_MessageBoxWarning    ? "warning"
                        : *icon == QStyle::SP_MessageBoxCritical ? "error"
                        : *icon == QStyle::SP_MessageBoxQuestion ? "question"

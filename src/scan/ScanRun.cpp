@@ -5,7 +5,7 @@
 #include "dialogs/MessageDialogs.h"
 #include "scan/TMemo.h"
 #include "shell/ShellOpen.h"
-#include "shell/SystemSound.h"
+#include "dialogs/SystemSound.h"
 #include "widgets/TGauge.h"
 #include "widgets/TJvFileListBox.h"
 

@@ -1,6 +1,6 @@
 #include "widgets/TJvCaptionPanel.h"
 
-#include "widgets/VectorImage.h"
+#include "dialogs/VectorImage.h"
 #include "widgets/WidgetResources.h"
 
 #include <qdrawutil.h>

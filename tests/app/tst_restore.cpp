@@ -2,7 +2,7 @@
 // the menu "Fichier", the dialogs answered by keys; what is checked is the files.
 #include "ScanFixture.h"
 
-#include "shell/SystemSound.h"
+#include "dialogs/SystemSound.h"
 #include "widgets/TJvFileListBox.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 #include "dialogs/MessageDialogs.h"
 #include "dialogs/TMessageForm.h"
 #include "dialogs/TMessageLabel.h"
-#include "shell/SystemSound.h"
+#include "dialogs/SystemSound.h"
 #include "support/DialogAnswerer.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 #include "scan/TextCodec.h"
 #include "scan/TMemo.h"
 #include "settings/SettingsHelpers.h"
-#include "shell/SystemSound.h"
+#include "dialogs/SystemSound.h"
 #include "widgets/TGauge.h"
 #include "widgets/TJvFileListBox.h"
 

@@ -3,7 +3,7 @@
 #include "ScanModel.h"
 
 #include "scan/ScanRun.h"
-#include "shell/SystemSound.h"
+#include "dialogs/SystemSound.h"
 #include "support/ScratchMount.h"
 #include "support/TempFolder.h"
 

@@ -3,7 +3,7 @@
 
 #include "app/TwindropApplication.h"
 #include "dialogs/AppTitle.h"
-#include "shell/SystemSound.h"
+#include "dialogs/SystemSound.h"
 #include "widgets/TJvFileListBox.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "scan/ScanRun.h"
 #include "ScanFixture.h"
 
-#include "shell/SystemSound.h"
+#include "dialogs/SystemSound.h"
 #include "widgets/TJvDirectoryEdit.h"
 #include "widgets/TJvFileListBox.h"
 

@@ -2,7 +2,7 @@
 #include "ScanFixture.h"
 
 #include "shell/RecycleBin.h"
-#include "shell/SystemSound.h"
+#include "dialogs/SystemSound.h"
 #include "support/ScratchMount.h"
 #include "support/TempFolder.h"
 

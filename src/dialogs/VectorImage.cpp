@@ -1,4 +1,4 @@
-#include "widgets/VectorImage.h"
+#include "dialogs/VectorImage.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
 // Which beeps of a run are played: events at given times (milliseconds), "b" a beep asked for,
 // "e" the end of the sound played last; the expected result lists the times of the beeps played.
-#include "shell/BeepThrottle.h"
+#include "dialogs/BeepThrottle.h"
 
 #include <QTest>
 

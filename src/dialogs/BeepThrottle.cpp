@@ -1,4 +1,4 @@
-#include "shell/BeepThrottle.h"
+#include "dialogs/BeepThrottle.h"
 
 bool BeepThrottle::tryStart(qint64 nowMs)
 {

@@ -1,6 +1,6 @@
-#include "shell/SystemSound.h"
+#include "dialogs/SystemSound.h"
 
-#include "shell/BeepThrottle.h"
+#include "dialogs/BeepThrottle.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
