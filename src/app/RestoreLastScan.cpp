@@ -3,8 +3,8 @@
 #include "app/TForm1.h"
 #include "base/PathRules.h"
 #include "dialogs/MessageDialogs.h"
-#include "shell/MoveJournal.h"
 #include "scan/ScanRun.h"
+#include "shell/MoveJournal.h"
 #include "shell/TrashRestore.h"
 #include "widgets/TJvFileListBox.h"
 

@@ -4,6 +4,7 @@
 #include "app/RestoreLastScan.h"
 #include "base/PathRules.h"
 #include "dialogs/AppTitle.h"
+#include "dialogs/VectorImage.h"
 #include "scan/ReferenceLoader.h"
 #include "scan/ScanRun.h"
 #include "scan/TMemo.h"
@@ -15,7 +16,6 @@
 #include "widgets/TJvFileListBox.h"
 #include "widgets/TSplitter.h"
 #include "widgets/TStatusBar.h"
-#include "dialogs/VectorImage.h"
 
 #include <QAction>
 #include <QApplication>

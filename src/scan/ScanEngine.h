@@ -1,9 +1,9 @@
 #pragma once
 
 #include "scan/FingerprintIndex.h"
-#include "shell/MoveJournal.h"
 #include "scan/ScanFolder.h"
 #include "scan/ScanListing.h"
+#include "shell/MoveJournal.h"
 
 #include <QList>
 #include <QString>

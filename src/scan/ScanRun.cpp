@@ -3,9 +3,9 @@
 #include "base/Errors.h"
 #include "base/PathRules.h"
 #include "dialogs/MessageDialogs.h"
+#include "dialogs/SystemSound.h"
 #include "scan/TMemo.h"
 #include "shell/ShellOpen.h"
-#include "dialogs/SystemSound.h"
 #include "widgets/TGauge.h"
 #include "widgets/TJvFileListBox.h"
 

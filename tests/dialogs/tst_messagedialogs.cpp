@@ -1,8 +1,8 @@
 #include "dialogs/AppTitle.h"
 #include "dialogs/MessageDialogs.h"
+#include "dialogs/SystemSound.h"
 #include "dialogs/TMessageForm.h"
 #include "dialogs/TMessageLabel.h"
-#include "dialogs/SystemSound.h"
 #include "support/DialogAnswerer.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
 #include "ScanFixture.h"
 #include "ScanModel.h"
 
+#include "dialogs/SystemSound.h"
 #include "scan/ScanRun.h"
 #include "scan/TextCodec.h"
 #include "scan/TMemo.h"
 #include "settings/SettingsHelpers.h"
-#include "dialogs/SystemSound.h"
 #include "widgets/TGauge.h"
 #include "widgets/TJvFileListBox.h"
 

@@ -2,8 +2,8 @@
 #include "ScanFixture.h"
 #include "ScanModel.h"
 
-#include "scan/ScanRun.h"
 #include "dialogs/SystemSound.h"
+#include "scan/ScanRun.h"
 #include "support/ScratchMount.h"
 #include "support/TempFolder.h"
 

@@ -1,8 +1,8 @@
 #include "scan/ScanRun.h"
 #include "ScanFixture.h"
 
-#include "shell/RecycleBin.h"
 #include "dialogs/SystemSound.h"
+#include "shell/RecycleBin.h"
 #include "support/ScratchMount.h"
 #include "support/TempFolder.h"
 
