@@ -18,9 +18,9 @@ namespace base {
 
 namespace {
 
-constexpr int attrReadOnly = 0x01;
-constexpr int attrHidden = 0x02;
-constexpr int attrNormal = 0x80;
+constexpr int kAttrReadOnly = 0x01;
+constexpr int kAttrHidden = 0x02;
+constexpr int kAttrNormal = 0x80;
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
@@ -94,7 +94,7 @@ QStringList FolderListing::listAt(int folderFd, const QStringList& patterns, Fil
     int sinceProgress = 0;
     const int excluded = excludedAttributes(kinds);
     // Read-only costs a system call per file; ask only when the answer can exclude a file.
-    const bool needWritable = (excluded & (attrReadOnly | attrNormal)) != 0;
+    const bool needWritable = (excluded & (kAttrReadOnly | kAttrNormal)) != 0;
     const bool withFolders = kinds.testFlag(ftDirectory);
 
     QStringList folders;
@@ -122,11 +122,11 @@ QStringList FolderListing::listAt(int folderFd, const QStringList& patterns, Fil
             }
             if (kind != EntryKind::File)
                 continue;
-            int attributes = raw[0] == '.' ? attrHidden : 0;
+            int attributes = raw[0] == '.' ? kAttrHidden : 0;
             if (needWritable && faccessat(dirfd(dir.get()), raw, W_OK, AT_EACCESS) != 0)
-                attributes |= attrReadOnly;
+                attributes |= kAttrReadOnly;
             if (attributes == 0)
-                attributes = attrNormal;
+                attributes = kAttrNormal;
             if (attributes & excluded)
                 continue;
             const QString name = entryName(raw);

@@ -84,8 +84,8 @@ int widestWord(const QString& text, const QFont& font)
 
 constexpr int kWrapSlack = 2;
 
-const QString dashes = QString(27, QLatin1Char('-'));
-const QString crlf = QStringLiteral("\r\n");
+const QString kDashes = QString(27, QLatin1Char('-'));
+const QString kCrlf = QStringLiteral("\r\n");
 
 } // namespace
 
@@ -245,8 +245,8 @@ QString TMessageForm::clipboardText() const
     for (const Button& b : m_buttons)
         buttonLine +=
             QString(ButtonCaption(b.kind)).remove(QLatin1Char('&')) + QStringLiteral("   ");
-    return dashes + crlf + windowTitle() + crlf + dashes + crlf + m_text + crlf + dashes + crlf +
-           buttonLine + crlf + dashes + crlf;
+    return kDashes + kCrlf + windowTitle() + kCrlf + kDashes + kCrlf + m_text + kCrlf + kDashes +
+           kCrlf + buttonLine + kCrlf + kDashes + kCrlf;
 }
 
 void TMessageForm::reject()

@@ -86,7 +86,6 @@ public:
     const Entry& update(const QString& path);
     // Null for a file never fingerprinted.
     const Entry* find(const QString& path) const;
-    void forget(const QString& path) { m_entries.remove(path); }
     qsizetype size() const { return m_entries.size(); }
 
     // Raises the entry's kept error, if it has one.

@@ -35,7 +35,6 @@ public:
     int size() const { return int(m_names.size()); }
     QString path(int index) const;
     QStringList paths() const;
-    bool isPresent(int index) const { return !m_gone.at(index); }
     // Index of the present file of that exact name, -1 if none.
     int indexOf(const QString& name) const;
     // Bumped whenever the listing changes; what was derived from it is then stale.

@@ -18,7 +18,7 @@
 
 namespace {
 
-const QString stylePrefix = QStringLiteral(":/VCLSTYLE");
+const QString kStylePrefix = QStringLiteral(":/VCLSTYLE");
 
 struct Registry {
     bool discovered = false;
@@ -76,9 +76,9 @@ void TStyleManager::discover()
         return;
     InitStyleResources();
     QStringList failed;
-    const QStringList names = QDir(stylePrefix).entryList(QDir::Files, QDir::Name);
+    const QStringList names = QDir(kStylePrefix).entryList(QDir::Files, QDir::Name);
     for (const QString& resource : names) {
-        QFile file(stylePrefix + QLatin1Char('/') + resource);
+        QFile file(kStylePrefix + QLatin1Char('/') + resource);
         TStyleData data;
         if (file.open(QIODevice::ReadOnly))
             data = TStyleData::parse(file.readAll());

@@ -3,7 +3,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
-class TstAppTitle : public QObject {
+class TestAppTitle : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -41,5 +41,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstAppTitle)
+QTEST_GUILESS_MAIN(TestAppTitle)
 #include "tst_apptitle.moc"

@@ -4,7 +4,7 @@
 
 #include <QTest>
 
-class tst_BeepThrottle : public QObject {
+class TestBeepThrottle : public QObject {
     Q_OBJECT
 private slots:
     void beepsPlayed_data();
@@ -12,7 +12,7 @@ private slots:
     void quickRunOfDuplicates();
 };
 
-void tst_BeepThrottle::beepsPlayed_data()
+void TestBeepThrottle::beepsPlayed_data()
 {
     QTest::addColumn<QStringList>("events");
     QTest::addColumn<QList<qint64>>("played");
@@ -31,7 +31,7 @@ void tst_BeepThrottle::beepsPlayed_data()
         << QStringList{"b0", "e150", "e400", "b240", "b250"} << QList<qint64>{0, 250};
 }
 
-void tst_BeepThrottle::beepsPlayed()
+void TestBeepThrottle::beepsPlayed()
 {
     QFETCH(QStringList, events);
     QFETCH(QList<qint64>, played);
@@ -51,7 +51,7 @@ void tst_BeepThrottle::beepsPlayed()
 }
 
 // 1,528 duplicates found in 1.5 s, each sound lasting 150 ms: one beep every 250 ms.
-void tst_BeepThrottle::quickRunOfDuplicates()
+void TestBeepThrottle::quickRunOfDuplicates()
 {
     BeepThrottle throttle;
     QList<qint64> started;
@@ -70,5 +70,5 @@ void tst_BeepThrottle::quickRunOfDuplicates()
     QCOMPARE(started, (QList<qint64>{0, 250, 500, 750, 1000, 1250}));
 }
 
-QTEST_APPLESS_MAIN(tst_BeepThrottle)
+QTEST_APPLESS_MAIN(TestBeepThrottle)
 #include "tst_beepthrottle.moc"

@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-class TstDialogAnswerer : public QObject {
+class TestDialogAnswerer : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -61,5 +61,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstDialogAnswerer)
+QTEST_MAIN(TestDialogAnswerer)
 #include "tst_dialoganswerer.moc"

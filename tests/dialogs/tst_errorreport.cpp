@@ -34,7 +34,7 @@ void throwError(int thrown)
 
 } // namespace
 
-class TstErrorReport : public QObject {
+class TestErrorReport : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -155,7 +155,7 @@ private slots:
 int main(int argc, char** argv)
 {
     TwindropApplication app(argc, argv);
-    TstErrorReport test;
+    TestErrorReport test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }

@@ -59,11 +59,11 @@ QImage rendered(QWidget* widget)
     return image;
 }
 
-const TMsgDlgButtons allButtons = 0xFFF;
+const TMsgDlgButtons kAllButtons = 0xFFF;
 
 } // namespace
 
-class TstMessageDialogs : public QObject {
+class TestMessageDialogs : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -311,7 +311,7 @@ private slots:
         QTest::newRow("close, ignore, yes")
             << int(mbClose | mbIgnore | mbYes) << QStringList{"&Oui", "&Ignorer", "Fer&mer"};
         QTest::newRow("all twelve")
-            << int(allButtons)
+            << int(kAllButtons)
             << QStringList{"&Oui",           "&Non",           "OK",       "Annuler",
                            "A&bandonner",    "&Réessayer",     "&Ignorer", "&Tous",
                            "Non &pour tout", "O&ui pour tout", "&Aide",    "Fer&mer"};
@@ -424,7 +424,7 @@ private slots:
 
     void buttonsShareOneWidth()
     {
-        TMessageForm form(QStringLiteral("T"), QStringLiteral("Texte"), mtWarning, allButtons,
+        TMessageForm form(QStringLiteral("T"), QStringLiteral("Texte"), mtWarning, kAllButtons,
                           std::nullopt);
         const QFontMetrics fm(QApplication::font());
         const int width = form.buttons().first()->width();
@@ -749,5 +749,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstMessageDialogs)
+QTEST_MAIN(TestMessageDialogs)
 #include "tst_messagedialogs.moc"

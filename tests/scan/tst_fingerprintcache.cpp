@@ -63,7 +63,7 @@ const QByteArray kMagic("twindrop-fingerprints\n", 22);
 
 } // namespace
 
-class tst_FingerprintCache : public QObject {
+class TestFingerprintCache : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -75,7 +75,7 @@ private slots:
     void reusedInodeNeverReusesAFingerprint();
 };
 
-void tst_FingerprintCache::unchangedFilesAreNotReadAgain()
+void TestFingerprintCache::unchangedFilesAreNotReadAgain()
 {
     TempFolder mails;
     const QStringList paths{mails.write("a.eml", "From: a\r\n\r\nsame\r\n"),
@@ -101,7 +101,7 @@ void tst_FingerprintCache::unchangedFilesAreNotReadAgain()
              Fingerprint::ofFile(QByteArrayView("other, longer")));
 }
 
-void tst_FingerprintCache::damagedFilesIgnoredThenReplaced_data()
+void TestFingerprintCache::damagedFilesIgnoredThenReplaced_data()
 {
     QTest::addColumn<QString>("damage");
     QTest::newRow("one byte changed in an entry") << "corrupt";
@@ -114,7 +114,7 @@ void tst_FingerprintCache::damagedFilesIgnoredThenReplaced_data()
     QTest::newRow("a folder in its place") << "folder";
 }
 
-void tst_FingerprintCache::damagedFilesIgnoredThenReplaced()
+void TestFingerprintCache::damagedFilesIgnoredThenReplaced()
 {
     QFETCH(QString, damage);
     TempFolder mails;
@@ -167,7 +167,7 @@ void tst_FingerprintCache::damagedFilesIgnoredThenReplaced()
     QCOMPARE(third.size(), 2);
 }
 
-void tst_FingerprintCache::unseenEntriesDropped()
+void TestFingerprintCache::unseenEntriesDropped()
 {
     TempFolder mails;
     const QStringList paths{mails.write("a.eml", "alpha"), mails.write("b.eml", "beta")};
@@ -188,7 +188,7 @@ void tst_FingerprintCache::unseenEntriesDropped()
     QCOMPARE(read.size(), 0);
 }
 
-void tst_FingerprintCache::boundedInSize()
+void TestFingerprintCache::boundedInSize()
 {
     // Entries of long paths, more than the bound holds; the most recently seen are the ones kept.
     FingerprintIndex::Entry entry;
@@ -216,7 +216,7 @@ void tst_FingerprintCache::boundedInSize()
         QVERIFY(it->stamp.inode < quint64(read.size()));
 }
 
-void tst_FingerprintCache::reusedInodeNeverReusesAFingerprint()
+void TestFingerprintCache::reusedInodeNeverReusesAFingerprint()
 {
     TempFolder scratch;
     const QString mountPoint = scratch.filePath("mnt");
@@ -253,5 +253,5 @@ void tst_FingerprintCache::reusedInodeNeverReusesAFingerprint()
     QCOMPARE(next.reads, QStringList{"a.eml"});
 }
 
-QTEST_GUILESS_MAIN(tst_FingerprintCache)
+QTEST_GUILESS_MAIN(TestFingerprintCache)
 #include "tst_fingerprintcache.moc"

@@ -41,7 +41,7 @@ QByteArray mark(const QByteArray& kind, int sequence)
 
 } // namespace
 
-class tst_MoveJournal : public QObject {
+class TestMoveJournal : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -58,13 +58,13 @@ private:
     std::unique_ptr<TempFolder> m_state;
 };
 
-void tst_MoveJournal::init()
+void TestMoveJournal::init()
 {
     m_state = std::make_unique<TempFolder>();
     qputenv("XDG_STATE_HOME", QFile::encodeName(m_state->path()));
 }
 
-void tst_MoveJournal::readBack_data()
+void TestMoveJournal::readBack_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("valid");
@@ -110,7 +110,7 @@ void tst_MoveJournal::readBack_data()
         << QByteArray("[Trash Info]\nPath=/a\n") << false << QList<int>{} << false;
 }
 
-void tst_MoveJournal::readBack()
+void TestMoveJournal::readBack()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, valid);
@@ -129,7 +129,7 @@ void tst_MoveJournal::readBack()
     }
 }
 
-void tst_MoveJournal::madeAtTheFirstMoveOnly()
+void TestMoveJournal::madeAtTheFirstMoveOnly()
 {
     TempFolder mails;
     mails.write(QStringLiteral("a.eml"), "text");
@@ -159,7 +159,7 @@ void tst_MoveJournal::madeAtTheFirstMoveOnly()
     ::close(fd);
 }
 
-void tst_MoveJournal::keepsTheNewestScans()
+void TestMoveJournal::keepsTheNewestScans()
 {
     TempFolder mails;
     mails.write(QStringLiteral("a.eml"), "text");
@@ -175,7 +175,7 @@ void tst_MoveJournal::keepsTheNewestScans()
     QCOMPARE(MoveJournal::journals(), made.mid(5));
 }
 
-void tst_MoveJournal::moveNotRecordedDoesNotHappen()
+void TestMoveJournal::moveNotRecordedDoesNotHappen()
 {
     // The state folder cannot be made: a file stands where it would go.
     TempFolder data;
@@ -209,5 +209,5 @@ void tst_MoveJournal::moveNotRecordedDoesNotHappen()
              QStringList());
 }
 
-QTEST_GUILESS_MAIN(tst_MoveJournal)
+QTEST_GUILESS_MAIN(TestMoveJournal)
 #include "tst_movejournal.moc"

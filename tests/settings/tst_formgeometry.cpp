@@ -21,7 +21,7 @@ const QRect kStart(100, 120, 911, 545);
 
 } // namespace
 
-class tst_FormGeometry : public QObject {
+class TestFormGeometry : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -45,7 +45,7 @@ private:
     std::unique_ptr<QWidget> m_form;
 };
 
-void tst_FormGeometry::init()
+void TestFormGeometry::init()
 {
     m_folder = std::make_unique<TempFolder>();
     SetExecutablePathForTesting(m_folder->filePath("twindrop"));
@@ -55,7 +55,7 @@ void tst_FormGeometry::init()
     m_form->setGeometry(kStart);
 }
 
-void tst_FormGeometry::cleanup()
+void TestFormGeometry::cleanup()
 {
     m_form.reset();
     SetWorkAreaForTesting(std::nullopt);
@@ -63,7 +63,7 @@ void tst_FormGeometry::cleanup()
     m_folder.reset();
 }
 
-void tst_FormGeometry::restore_data()
+void TestFormGeometry::restore_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QRect>("expected");
@@ -104,7 +104,7 @@ void tst_FormGeometry::restore_data()
     QTest::newRow("empty value counts as missing") << "" << QRect(504, 247, 911, 545) << "";
 }
 
-void tst_FormGeometry::restore()
+void TestFormGeometry::restore()
 {
     QFETCH(QString, stored);
     QFETCH(QRect, expected);
@@ -121,7 +121,7 @@ void tst_FormGeometry::restore()
     QCOMPARE(m_form->frameGeometry(), expected);
 }
 
-void tst_FormGeometry::storedGeometryOffScreen_data()
+void TestFormGeometry::storedGeometryOffScreen_data()
 {
     QTest::addColumn<QRect>("area");
     QTest::addColumn<QString>("stored");
@@ -138,7 +138,7 @@ void tst_FormGeometry::storedGeometryOffScreen_data()
 }
 
 // The window itself, shown and framed by the platform, ends where the user can reach it.
-void tst_FormGeometry::storedGeometryOffScreen()
+void TestFormGeometry::storedGeometryOffScreen()
 {
     QFETCH(QRect, area);
     QFETCH(QString, stored);
@@ -158,7 +158,7 @@ void tst_FormGeometry::storedGeometryOffScreen()
                                 .arg(m_form->frameGeometry().height())));
 }
 
-void tst_FormGeometry::fitIntoWorkArea_data()
+void TestFormGeometry::fitIntoWorkArea_data()
 {
     QTest::addColumn<QRect>("frame");
     QTest::addColumn<QList<QRect>>("areas");
@@ -189,7 +189,7 @@ void tst_FormGeometry::fitIntoWorkArea_data()
         << QRect(-5000, 10, 400, 300) << QList<QRect>{} << QRect(-5000, 10, 400, 300);
 }
 
-void tst_FormGeometry::fitIntoWorkArea()
+void TestFormGeometry::fitIntoWorkArea()
 {
     QFETCH(QRect, frame);
     QFETCH(QList<QRect>, areas);
@@ -197,7 +197,7 @@ void tst_FormGeometry::fitIntoWorkArea()
     QCOMPARE(FitIntoWorkArea(frame, areas), expected);
 }
 
-void tst_FormGeometry::firstStartFitsAndCentres_data()
+void TestFormGeometry::firstStartFitsAndCentres_data()
 {
     QTest::addColumn<QRect>("area");
     QTest::addColumn<QSize>("size");
@@ -212,7 +212,7 @@ void tst_FormGeometry::firstStartFitsAndCentres_data()
         << QRect(0, 0, 800, 1000) << QSize(911, 545) << QRect(0, 227, 800, 545);
 }
 
-void tst_FormGeometry::firstStartFitsAndCentres()
+void TestFormGeometry::firstStartFitsAndCentres()
 {
     QFETCH(QRect, area);
     QFETCH(QSize, size);
@@ -235,14 +235,14 @@ void tst_FormGeometry::firstStartFitsAndCentres()
     QTRY_VERIFY(area.contains(m_form->frameGeometry()));
 }
 
-void tst_FormGeometry::saveWritesFrameGeometry()
+void TestFormGeometry::saveWritesFrameGeometry()
 {
     SaveFormGeometry(m_form.get(), QString());
     QCOMPARE(readBytes(m_folder->filePath("twindrop.INI")),
              QByteArray("[twindrop]\nForm1=100:120:911:545\n"));
 }
 
-void tst_FormGeometry::saveAfterRestoreWritesSameBytes()
+void TestFormGeometry::saveAfterRestoreWritesSameBytes()
 {
     const QString path = m_folder->write("t.INI", "[twindrop]\nForm1=30:40:700:500\n");
     // As at start-up: restored before the window is first shown.
@@ -256,7 +256,7 @@ void tst_FormGeometry::saveAfterRestoreWritesSameBytes()
     QCOMPARE(readBytes(path), QByteArray("[twindrop]\nForm1=30:40:700:500\n"));
 }
 
-void tst_FormGeometry::refusedSaveRaises()
+void TestFormGeometry::refusedSaveRaises()
 {
     const QString path = m_folder->write("t.INI", "[twindrop]\nForm1=1:2:3:4\n");
     QFile::setPermissions(path, QFileDevice::ReadOwner);
@@ -271,5 +271,5 @@ void tst_FormGeometry::refusedSaveRaises()
                           path);
 }
 
-QTEST_MAIN(tst_FormGeometry)
+QTEST_MAIN(TestFormGeometry)
 #include "tst_formgeometry.moc"

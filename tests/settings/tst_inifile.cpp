@@ -18,7 +18,7 @@ QByteArray readBytes(const QString& path)
 
 } // namespace
 
-class tst_IniFile : public QObject {
+class TestIniFile : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -35,7 +35,7 @@ private slots:
     void rawBytesOfANameRoundTrip();
 };
 
-void tst_IniFile::read_data()
+void TestIniFile::read_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("section");
@@ -75,7 +75,7 @@ void tst_IniFile::read_data()
                                      << "k" << false << "";
 }
 
-void tst_IniFile::read()
+void TestIniFile::read()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, section);
@@ -91,7 +91,7 @@ void tst_IniFile::read()
         QCOMPARE(*result, value);
 }
 
-void tst_IniFile::write_data()
+void TestIniFile::write_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QString>("section");
@@ -173,7 +173,7 @@ void tst_IniFile::write_data()
                                                  << "a b" << QByteArray("[S]\nk=a b\n");
 }
 
-void tst_IniFile::write()
+void TestIniFile::write()
 {
     QFETCH(QByteArray, before);
     QFETCH(QString, section);
@@ -190,7 +190,7 @@ void tst_IniFile::write()
     QCOMPARE(file.readString(section, key).value_or(QStringLiteral("<missing>")), value);
 }
 
-void tst_IniFile::newFileIsPlainUtf8()
+void TestIniFile::newFileIsPlainUtf8()
 {
     TempFolder folder;
     const IniFile file(folder.filePath("new.INI"));
@@ -198,7 +198,7 @@ void tst_IniFile::newFileIsPlainUtf8()
     QCOMPARE(readBytes(file.path()), QByteArray("[S]\nk=\xC3\xA9\n"));
 }
 
-void tst_IniFile::rewriteWritesSameBytes()
+void TestIniFile::rewriteWritesSameBytes()
 {
     TempFolder folder;
     const QString path =
@@ -211,7 +211,7 @@ void tst_IniFile::rewriteWritesSameBytes()
     QCOMPARE(readBytes(path), first);
 }
 
-void tst_IniFile::replacesFileAtomically()
+void TestIniFile::replacesFileAtomically()
 {
     TempFolder folder;
     const QString path = folder.write("t.INI", "[A]\nx=1\n");
@@ -229,7 +229,7 @@ void tst_IniFile::replacesFileAtomically()
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"t.INI"});
 }
 
-void tst_IniFile::refusedWrites_data()
+void TestIniFile::refusedWrites_data()
 {
     QTest::addColumn<QString>("situation");
     QTest::addColumn<QString>("key");
@@ -265,7 +265,7 @@ void tst_IniFile::refusedWrites_data()
         << "x" << QStringLiteral("a") + QChar(0xD800);
 }
 
-void tst_IniFile::refusedWrites()
+void TestIniFile::refusedWrites()
 {
     QFETCH(QString, situation);
     QFETCH(QString, key);
@@ -290,7 +290,7 @@ void tst_IniFile::refusedWrites()
 
 // A folder whose name is not UTF-8 is shown with U+DC80..U+DCFF standing for its bytes; saved
 // as "?" it would reopen as another folder.
-void tst_IniFile::rawBytesOfANameRoundTrip()
+void TestIniFile::rawBytesOfANameRoundTrip()
 {
     TempFolder folder;
     const QString path = folder.write("t.INI", "[A]\nold=caf\xE9\n");
@@ -304,5 +304,5 @@ void tst_IniFile::rawBytesOfANameRoundTrip()
     QCOMPARE(file.readString("A", "DOSSIER"), value);
 }
 
-QTEST_GUILESS_MAIN(tst_IniFile)
+QTEST_GUILESS_MAIN(TestIniFile)
 #include "tst_inifile.moc"

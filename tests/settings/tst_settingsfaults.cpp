@@ -23,7 +23,7 @@ const QByteArray kOldSettings = "[twindrop]\nForm1=120:80:911:545\n[OPTIONS]\n"
 
 } // namespace
 
-class tst_SettingsFaults : public QObject {
+class TestSettingsFaults : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -32,7 +32,7 @@ private slots:
     void readOnlySettingsBesideTheProgram();
 };
 
-void tst_SettingsFaults::failedSaveKeepsOldFile_data()
+void TestSettingsFaults::failedSaveKeepsOldFile_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("value");
@@ -45,7 +45,7 @@ void tst_SettingsFaults::failedSaveKeepsOldFile_data()
                                                 << "/home/user/lettres";
 }
 
-void tst_SettingsFaults::failedSaveKeepsOldFile()
+void TestSettingsFaults::failedSaveKeepsOldFile()
 {
     QFETCH(QString, fault);
     QFETCH(QString, value);
@@ -83,7 +83,7 @@ void tst_SettingsFaults::failedSaveKeepsOldFile()
 
 // A shared copy whose settings file cannot be written: the settings are read from it, the first
 // save carries them whole to the configuration folder, which is read from then on.
-void tst_SettingsFaults::readOnlySettingsBesideTheProgram()
+void TestSettingsFaults::readOnlySettingsBesideTheProgram()
 {
     TempFolder folder;
     ScratchMount mount(folder.filePath("disk"), 64);
@@ -130,5 +130,5 @@ void tst_SettingsFaults::readOnlySettingsBesideTheProgram()
     QDir(config).removeRecursively();
 }
 
-QTEST_GUILESS_MAIN(tst_SettingsFaults)
+QTEST_GUILESS_MAIN(TestSettingsFaults)
 #include "tst_settingsfaults.moc"

@@ -20,7 +20,7 @@ const QFileDevice::Permissions kOpenFolder = kReadOnlyFolder | QFileDevice::Writ
 
 } // namespace
 
-class tst_SettingsHelpers : public QObject {
+class TestSettingsHelpers : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -44,7 +44,7 @@ private slots:
     void refusedWriteRaises();
 };
 
-void tst_SettingsHelpers::extensionRule_data()
+void TestSettingsHelpers::extensionRule_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("expected");
@@ -65,14 +65,14 @@ void tst_SettingsHelpers::extensionRule_data()
                                                    << ".twindrop.INI";
 }
 
-void tst_SettingsHelpers::extensionRule()
+void TestSettingsHelpers::extensionRule()
 {
     QFETCH(QString, path);
     QFETCH(QString, expected);
     QCOMPARE(ChangeFileExt(path, ".INI"), expected);
 }
 
-void tst_SettingsHelpers::executableNames_data()
+void TestSettingsHelpers::executableNames_data()
 {
     QTest::addColumn<QString>("executable");
     QTest::addColumn<QString>("directory");
@@ -100,7 +100,7 @@ void tst_SettingsHelpers::executableNames_data()
                                                    << "TWINDROP";
 }
 
-void tst_SettingsHelpers::executableNames()
+void TestSettingsHelpers::executableNames()
 {
     QFETCH(QString, executable);
     QFETCH(QString, directory);
@@ -113,7 +113,7 @@ void tst_SettingsHelpers::executableNames()
     QCOMPARE(AppBaseName(true), upperBaseName);
 }
 
-void tst_SettingsHelpers::iniFileBesideTheExecutable()
+void TestSettingsHelpers::iniFileBesideTheExecutable()
 {
     TempFolder folder;
     QVERIFY(QDir(folder.path()).mkdir("Outils.v2"));
@@ -126,7 +126,7 @@ void tst_SettingsHelpers::iniFileBesideTheExecutable()
     QCOMPARE(IniReadString("OPTIONS", "MASQUE", "*.*", QString()), QString("*.eml"));
 }
 
-void tst_SettingsHelpers::iniFileInConfigFolderWhenInstalled()
+void TestSettingsHelpers::iniFileInConfigFolderWhenInstalled()
 {
     TempFolder folder;
     const QString bin = folder.filePath("bin");
@@ -151,7 +151,7 @@ void tst_SettingsHelpers::iniFileInConfigFolderWhenInstalled()
     QVERIFY(QFile::setPermissions(bin, kOpenFolder));
 }
 
-void tst_SettingsHelpers::splitText_data()
+void TestSettingsHelpers::splitText_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("pieces");
@@ -164,14 +164,14 @@ void tst_SettingsHelpers::splitText_data()
     QTest::newRow("separator alone gives one empty piece") << ":" << QStringList{""};
 }
 
-void tst_SettingsHelpers::splitText()
+void TestSettingsHelpers::splitText()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, pieces);
     QCOMPARE(SplitText(text, ":"), pieces);
 }
 
-void tst_SettingsHelpers::readInteger_data()
+void TestSettingsHelpers::readInteger_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<int>("expected");
@@ -198,7 +198,7 @@ void tst_SettingsHelpers::readInteger_data()
     QTest::newRow("missing key gives the default") << QByteArray("OTHER=1") << 42;
 }
 
-void tst_SettingsHelpers::readInteger()
+void TestSettingsHelpers::readInteger()
 {
     QFETCH(QByteArray, line);
     QFETCH(int, expected);
@@ -208,7 +208,7 @@ void tst_SettingsHelpers::readInteger()
     QCOMPARE(IniReadInteger("S", "N", 42, path), expected);
 }
 
-void tst_SettingsHelpers::readBool_data()
+void TestSettingsHelpers::readBool_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<bool>("defaultValue");
@@ -226,7 +226,7 @@ void tst_SettingsHelpers::readBool_data()
     QTest::newRow("missing key gives the default true") << QByteArray("X=0") << true << true;
 }
 
-void tst_SettingsHelpers::readBool()
+void TestSettingsHelpers::readBool()
 {
     QFETCH(QByteArray, line);
     QFETCH(bool, defaultValue);
@@ -237,7 +237,7 @@ void tst_SettingsHelpers::readBool()
     QCOMPARE(IniReadBool("S", "B", defaultValue, path), expected);
 }
 
-void tst_SettingsHelpers::writtenForms()
+void TestSettingsHelpers::writtenForms()
 {
     TempFolder folder;
     const QString path = folder.filePath("t.INI");
@@ -248,7 +248,7 @@ void tst_SettingsHelpers::writtenForms()
     QCOMPARE(readBytes(path), QByteArray("[S]\nNEG=-5\nON=1\nOFF=0\nTEXT=*.*\n"));
 }
 
-void tst_SettingsHelpers::readsCreateNothing()
+void TestSettingsHelpers::readsCreateNothing()
 {
     TempFolder folder;
     const QString path = folder.filePath("sub/t.INI");
@@ -258,14 +258,14 @@ void tst_SettingsHelpers::readsCreateNothing()
     QVERIFY(QDir(folder.path()).isEmpty());
 }
 
-void tst_SettingsHelpers::refusedWriteRaises_data()
+void TestSettingsHelpers::refusedWriteRaises_data()
 {
     QTest::addColumn<bool>("missingFolder");
     QTest::newRow("read-only file") << false;
     QTest::newRow("missing folder") << true;
 }
 
-void tst_SettingsHelpers::refusedWriteRaises()
+void TestSettingsHelpers::refusedWriteRaises()
 {
     QFETCH(bool, missingFolder);
 
@@ -288,5 +288,5 @@ void tst_SettingsHelpers::refusedWriteRaises()
     QCOMPARE(IniReadInteger("S", "A", 0, folder.filePath("t.INI")), 1);
 }
 
-QTEST_GUILESS_MAIN(tst_SettingsHelpers)
+QTEST_GUILESS_MAIN(TestSettingsHelpers)
 #include "tst_settingshelpers.moc"

@@ -23,7 +23,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-class tst_RecycleBin : public QObject {
+class TestRecycleBin : public QObject {
     Q_OBJECT
 
 private slots:
@@ -176,7 +176,7 @@ private:
 };
 } // namespace
 
-void tst_RecycleBin::initTestCase()
+void TestRecycleBin::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     m_savedCwd = QDir::currentPath();
@@ -187,14 +187,14 @@ void tst_RecycleBin::initTestCase()
         m_noMount = QStringLiteral("making / private: %1").arg(std::strerror(errno));
 }
 
-void tst_RecycleBin::init()
+void TestRecycleBin::init()
 {
     // An empty working folder shows any fallback that drops files relative to it.
     m_cwd = new TempFolder;
     QVERIFY(QDir::setCurrent(m_cwd->path()));
 }
 
-void tst_RecycleBin::cleanup()
+void TestRecycleBin::cleanup()
 {
     QVERIFY(entries(m_cwd->path()).isEmpty());
     QDir::setCurrent(m_savedCwd);
@@ -203,7 +203,7 @@ void tst_RecycleBin::cleanup()
     qunsetenv("XDG_DATA_HOME");
 }
 
-void tst_RecycleBin::movesIntoTrashWithRecord_data()
+void TestRecycleBin::movesIntoTrashWithRecord_data()
 {
     QTest::addColumn<QString>("dataHome");
     QTest::addColumn<QString>("name");
@@ -215,7 +215,7 @@ void tst_RecycleBin::movesIntoTrashWithRecord_data()
         << QString() << QStringLiteral("Réponse à 100% #2.eml");
 }
 
-void tst_RecycleBin::movesIntoTrashWithRecord()
+void TestRecycleBin::movesIntoTrashWithRecord()
 {
     QFETCH(QString, dataHome);
     QFETCH(QString, name);
@@ -261,7 +261,7 @@ void tst_RecycleBin::movesIntoTrashWithRecord()
     QCOMPARE(entries(home.path()), QStringList{dataHome.isEmpty() ? "Trash" : "not"});
 }
 
-void tst_RecycleBin::sameNameTwiceKeepsBoth()
+void TestRecycleBin::sameNameTwiceKeepsBoth()
 {
     TempFolder home;
     TempFolder mails;
@@ -279,7 +279,7 @@ void tst_RecycleBin::sameNameTwiceKeepsBoth()
     QCOMPARE(second.readAll(), QByteArray("second"));
 }
 
-void tst_RecycleBin::refusesAndLeavesFileInPlace_data()
+void TestRecycleBin::refusesAndLeavesFileInPlace_data()
 {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("expectedReason");
@@ -304,7 +304,7 @@ void tst_RecycleBin::refusesAndLeavesFileInPlace_data()
                                                      << "Accès refusé.";
 }
 
-void tst_RecycleBin::refusesAndLeavesFileInPlace()
+void TestRecycleBin::refusesAndLeavesFileInPlace()
 {
     QFETCH(QString, setup);
     QFETCH(QString, expectedReason);
@@ -346,7 +346,7 @@ void tst_RecycleBin::refusesAndLeavesFileInPlace()
     QFile::setPermissions(mails.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-void tst_RecycleBin::unencodableNameNeverReachesAnotherFile()
+void TestRecycleBin::unencodableNameNeverReachesAnotherFile()
 {
     TempFolder home;
     TempFolder mails;
@@ -368,7 +368,7 @@ void tst_RecycleBin::unencodableNameNeverReachesAnotherFile()
             entries(home.filePath(QStringLiteral("Trash/files"))).isEmpty());
 }
 
-void tst_RecycleBin::longNameIsTrashedAndRestored_data()
+void TestRecycleBin::longNameIsTrashedAndRestored_data()
 {
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QByteArray>("extension"); // kept on the name in the trash
@@ -384,7 +384,7 @@ void tst_RecycleBin::longNameIsTrashedAndRestored_data()
     QTest::newRow("not valid UTF-8") << QByteArray(247, '\xe9') + ".eml" << QByteArray(".eml");
 }
 
-void tst_RecycleBin::longNameIsTrashedAndRestored()
+void TestRecycleBin::longNameIsTrashedAndRestored()
 {
     QFETCH(QByteArray, name);
     QFETCH(QByteArray, extension);
@@ -435,7 +435,7 @@ void tst_RecycleBin::longNameIsTrashedAndRestored()
     }
 }
 
-void tst_RecycleBin::otherFileSystemUsesItsOwnTrash_data()
+void TestRecycleBin::otherFileSystemUsesItsOwnTrash_data()
 {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<bool>("throughLink");
@@ -494,7 +494,7 @@ void tst_RecycleBin::otherFileSystemUsesItsOwnTrash_data()
                .arg(top);
 }
 
-void tst_RecycleBin::otherFileSystemUsesItsOwnTrash()
+void TestRecycleBin::otherFileSystemUsesItsOwnTrash()
 {
     QFETCH(QString, setup);
     QFETCH(bool, throughLink);
@@ -603,7 +603,7 @@ void tst_RecycleBin::otherFileSystemUsesItsOwnTrash()
     QVERIFY(!QFileInfo(home.filePath(QStringLiteral("Trash/files/x.eml"))).exists());
 }
 
-void tst_RecycleBin::verifyDecidesWhetherTheFileStays_data()
+void TestRecycleBin::verifyDecidesWhetherTheFileStays_data()
 {
     QTest::addColumn<bool>("accept");
     QTest::addColumn<bool>("takeTheName"); // another file takes the name while it is away
@@ -617,7 +617,7 @@ void tst_RecycleBin::verifyDecidesWhetherTheFileStays_data()
         << false << true << QStringLiteral("Son texte a changé depuis la comparaison.");
 }
 
-void tst_RecycleBin::verifyDecidesWhetherTheFileStays()
+void TestRecycleBin::verifyDecidesWhetherTheFileStays()
 {
     QFETCH(bool, accept);
     QFETCH(bool, takeTheName);
@@ -684,7 +684,7 @@ void tst_RecycleBin::verifyDecidesWhetherTheFileStays()
         QCOMPARE(reason, why);
 }
 
-void tst_RecycleBin::fileReplacedAfterItsCheckComesBack()
+void TestRecycleBin::fileReplacedAfterItsCheckComesBack()
 {
     TempFolder home;
     TempFolder mails;
@@ -707,7 +707,7 @@ void tst_RecycleBin::fileReplacedAfterItsCheckComesBack()
     QCOMPARE(rawEntries(trash + "/info"), QByteArrayList());
 }
 
-void tst_RecycleBin::linkToAFileGoesItself()
+void TestRecycleBin::linkToAFileGoesItself()
 {
     TempFolder home;
     TempFolder mails;
@@ -724,7 +724,7 @@ void tst_RecycleBin::linkToAFileGoesItself()
     QCOMPARE(readFile(local(target)), QByteArray("text"));
 }
 
-void tst_RecycleBin::onlyANameOfTheFolderIsTaken_data()
+void TestRecycleBin::onlyANameOfTheFolderIsTaken_data()
 {
     QTest::addColumn<QByteArray>("name");
 
@@ -734,7 +734,7 @@ void tst_RecycleBin::onlyANameOfTheFolderIsTaken_data()
     QTest::newRow("no name") << QByteArray();
 }
 
-void tst_RecycleBin::onlyANameOfTheFolderIsTaken()
+void TestRecycleBin::onlyANameOfTheFolderIsTaken()
 {
     QFETCH(QByteArray, name);
 
@@ -756,5 +756,5 @@ void tst_RecycleBin::onlyANameOfTheFolderIsTaken()
             entries(home.filePath(QStringLiteral("Trash/files"))).isEmpty());
 }
 
-QTEST_GUILESS_MAIN(tst_RecycleBin)
+QTEST_GUILESS_MAIN(TestRecycleBin)
 #include "tst_RecycleBin.moc"

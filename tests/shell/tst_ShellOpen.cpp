@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-class tst_ShellOpen : public QObject {
+class TestShellOpen : public QObject {
     Q_OBJECT
 
 private slots:
@@ -37,23 +37,23 @@ private:
     std::unique_ptr<FakeOpener> m_opener;
 };
 
-void tst_ShellOpen::initTestCase()
+void TestShellOpen::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     m_opener = std::make_unique<FakeOpener>();
 }
 
-void tst_ShellOpen::init()
+void TestShellOpen::init()
 {
     m_opener->failFor({});
 }
 
-void tst_ShellOpen::cleanupTestCase()
+void TestShellOpen::cleanupTestCase()
 {
     m_opener.reset();
 }
 
-void tst_ShellOpen::opensTheTrashEachTime()
+void TestShellOpen::opensTheTrashEachTime()
 {
     const QStringList before = m_opener->requests();
     OpenRecycleBin();
@@ -63,7 +63,7 @@ void tst_ShellOpen::opensTheTrashEachTime()
              (QStringList{QStringLiteral("trash:///"), QStringLiteral("trash:///")}));
 }
 
-void tst_ShellOpen::opensTheFolder_data()
+void TestShellOpen::opensTheFolder_data()
 {
     QTest::addColumn<QByteArray>("name");
     QTest::addColumn<QString>("expectedTail");
@@ -75,7 +75,7 @@ void tst_ShellOpen::opensTheFolder_data()
         << QByteArray("bad\xff \xe9") << QStringLiteral("/bad%FF%20%E9");
 }
 
-void tst_ShellOpen::opensTheFolder()
+void TestShellOpen::opensTheFolder()
 {
     QFETCH(QByteArray, name);
     QFETCH(QString, expectedTail);
@@ -93,7 +93,7 @@ void tst_ShellOpen::opensTheFolder()
     ::rmdir(raw.constData());
 }
 
-void tst_ShellOpen::emptyFolderOpensNothingElse()
+void TestShellOpen::emptyFolderOpensNothingElse()
 {
     const QStringList before = m_opener->requests();
     OpenFolderInFileManager(QString());
@@ -106,7 +106,7 @@ void tst_ShellOpen::emptyFolderOpensNothingElse()
              qPrintable(added.join(QLatin1Char('|'))));
 }
 
-void tst_ShellOpen::failingOpenerIsReported_data()
+void TestShellOpen::failingOpenerIsReported_data()
 {
     QTest::addColumn<bool>("trash");
     QTest::addColumn<QString>("folder"); // the folder to open, or the one the warning names
@@ -116,7 +116,7 @@ void tst_ShellOpen::failingOpenerIsReported_data()
     QTest::newRow("trash: the warning names its files folder") << true << files;
 }
 
-void tst_ShellOpen::failingOpenerIsReported()
+void TestShellOpen::failingOpenerIsReported()
 {
     QFETCH(bool, trash);
     QFETCH(QString, folder);
@@ -142,7 +142,7 @@ void tst_ShellOpen::failingOpenerIsReported()
     QCOMPARE(m_opener->requests().mid(before.size()), expected);
 }
 
-void tst_ShellOpen::trashFallsBackToItsFilesFolder()
+void TestShellOpen::trashFallsBackToItsFilesFolder()
 {
     m_opener->failFor({QStringLiteral("trash:///")});
     const QStringList before = m_opener->requests();
@@ -163,7 +163,7 @@ void tst_ShellOpen::trashFallsBackToItsFilesFolder()
                           QString::fromLatin1(QUrl::fromLocalFile(files).toEncoded())}));
 }
 
-void tst_ShellOpen::fallbackIsTheTrashTheScanUsed_data()
+void TestShellOpen::fallbackIsTheTrashTheScanUsed_data()
 {
     QTest::addColumn<bool>("filesOpen");
     QTest::newRow("its files folder is opened") << true;
@@ -171,7 +171,7 @@ void tst_ShellOpen::fallbackIsTheTrashTheScanUsed_data()
 }
 
 // Files of a folder on another disk go to that disk's own trash: that is the one to show.
-void tst_ShellOpen::fallbackIsTheTrashTheScanUsed()
+void TestShellOpen::fallbackIsTheTrashTheScanUsed()
 {
     QFETCH(bool, filesOpen);
 
@@ -226,5 +226,5 @@ void tst_ShellOpen::fallbackIsTheTrashTheScanUsed()
     QCOMPARE(answerer.texts(), warnings);
 }
 
-QTEST_MAIN(tst_ShellOpen)
+QTEST_MAIN(TestShellOpen)
 #include "tst_ShellOpen.moc"

@@ -54,7 +54,7 @@ QStringList records(const QString& folder)
 
 } // namespace
 
-class tst_TrashFaults : public QObject {
+class TestTrashFaults : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -63,7 +63,7 @@ private slots:
     void fileStaysWithoutRecord();
 };
 
-void tst_TrashFaults::fileStaysWithoutRecord_data()
+void TestTrashFaults::fileStaysWithoutRecord_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("expectedWords");
@@ -81,7 +81,7 @@ void tst_TrashFaults::fileStaysWithoutRecord_data()
                                                                            << "plein";
 }
 
-void tst_TrashFaults::fileStaysWithoutRecord()
+void TestTrashFaults::fileStaysWithoutRecord()
 {
     QFETCH(QString, fault);
     QFETCH(QString, expectedWords);
@@ -140,5 +140,5 @@ void tst_TrashFaults::fileStaysWithoutRecord()
         QVERIFY2(!reason.contains(QLatin1String(english)), qPrintable(reason));
 }
 
-QTEST_GUILESS_MAIN(tst_TrashFaults)
+QTEST_GUILESS_MAIN(TestTrashFaults)
 #include "tst_trashfaults.moc"

@@ -89,7 +89,7 @@ bool isOurTrash(const QString& root)
 
 } // namespace
 
-class tst_TrashRace : public QObject {
+class TestTrashRace : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -113,7 +113,7 @@ private:
     QString m_uid;
 };
 
-void tst_TrashRace::init()
+void TestTrashRace::init()
 {
     m_scratch = new TempFolder;
     m_home = new TempFolder;
@@ -122,7 +122,7 @@ void tst_TrashRace::init()
     m_uid = QString::number(::getuid());
 }
 
-void tst_TrashRace::cleanup()
+void TestTrashRace::cleanup()
 {
     RecycleBinSeam::trashOpened = nullptr;
     delete m_disk;
@@ -134,7 +134,7 @@ void tst_TrashRace::cleanup()
     qunsetenv("XDG_DATA_HOME");
 }
 
-bool tst_TrashRace::prepare()
+bool TestTrashRace::prepare()
 {
     m_disk = new ScratchMount(m_scratch->filePath(QStringLiteral("disk")), 8192);
     if (!m_disk->isMounted()) {
@@ -167,7 +167,7 @@ bool tst_TrashRace::prepare()
     return made;
 }
 
-void tst_TrashRace::swapAfterTheCheckTakesNothingAway_data()
+void TestTrashRace::swapAfterTheCheckTakesNothingAway_data()
 {
     // What is swapped for a link into the other user's folder, right after the trash folders were
     // opened and checked; where the checked folder then is, and so where the file must be.
@@ -182,7 +182,7 @@ void tst_TrashRace::swapAfterTheCheckTakesNothingAway_data()
     QTest::newRow("info in it") << ours + "/info" << ours + "/files" << ours + "/info.checked";
 }
 
-void tst_TrashRace::swapAfterTheCheckTakesNothingAway()
+void TestTrashRace::swapAfterTheCheckTakesNothingAway()
 {
     QFETCH(QString, swapped);
     QFETCH(QString, files);
@@ -233,14 +233,14 @@ void tst_TrashRace::swapAfterTheCheckTakesNothingAway()
     }
 }
 
-void tst_TrashRace::otherUserSwappingAllTheTime_data()
+void TestTrashRace::otherUserSwappingAllTheTime_data()
 {
     QTest::addColumn<bool>("exchange");
     QTest::newRow("rename away, link in its place, link removed, rename back") << false;
     QTest::newRow("folder and link exchanged atomically") << true;
 }
 
-void tst_TrashRace::otherUserSwappingAllTheTime()
+void TestTrashRace::otherUserSwappingAllTheTime()
 {
     QFETCH(bool, exchange);
 
@@ -388,5 +388,5 @@ void tst_TrashRace::otherUserSwappingAllTheTime()
         QSKIP("the other user's process got no time while the files were trashed");
 }
 
-QTEST_GUILESS_MAIN(tst_TrashRace)
+QTEST_GUILESS_MAIN(TestTrashRace)
 #include "tst_trashrace.moc"

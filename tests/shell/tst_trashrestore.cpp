@@ -72,7 +72,7 @@ const QList<std::pair<QByteArray, QByteArray>> kFiles{
 
 } // namespace
 
-class tst_TrashRestore : public QObject {
+class TestTrashRestore : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -100,7 +100,7 @@ private:
     std::unique_ptr<TempFolder> m_mails;
 };
 
-void tst_TrashRestore::init()
+void TestTrashRestore::init()
 {
     m_data = std::make_unique<TempFolder>();
     m_state = std::make_unique<TempFolder>();
@@ -111,7 +111,7 @@ void tst_TrashRestore::init()
         QVERIFY(writeBytes(original(name), bytes));
 }
 
-void tst_TrashRestore::cleanup()
+void TestTrashRestore::cleanup()
 {
     // QTemporaryDir cannot remove a name that is not valid UTF-8.
     const QByteArray odd = kFiles[1].first;
@@ -127,7 +127,7 @@ void tst_TrashRestore::cleanup()
     qunsetenv("XDG_STATE_HOME");
 }
 
-void tst_TrashRestore::moveAll(MoveJournal& journal)
+void TestTrashRestore::moveAll(MoveJournal& journal)
 {
     const int folderFd =
         ::open(QFile::encodeName(m_mails->path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -147,7 +147,7 @@ void tst_TrashRestore::moveAll(MoveJournal& journal)
     QVERIFY(entries(m_mails->path()).isEmpty());
 }
 
-void tst_TrashRestore::restoresEveryFileByteForByte()
+void TestTrashRestore::restoresEveryFileByteForByte()
 {
     MoveJournal journal;
     moveAll(journal);
@@ -179,7 +179,7 @@ void tst_TrashRestore::restoresEveryFileByteForByte()
     QCOMPARE(TrashRestore::restore(after).restored, 0);
 }
 
-void tst_TrashRestore::faults_data()
+void TestTrashRestore::faults_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("reason");
@@ -199,7 +199,7 @@ void tst_TrashRestore::faults_data()
         << "Le dossier d'origine a été remplacé par un autre depuis l'analyse.";
 }
 
-void tst_TrashRestore::faults()
+void TestTrashRestore::faults()
 {
     QFETCH(QString, fault);
     QFETCH(QString, reason);
@@ -258,7 +258,7 @@ void tst_TrashRestore::faults()
     QCOMPARE(entries(trashInfo()), QList<QByteArray>{victim + ".trashinfo"});
 }
 
-void tst_TrashRestore::journalCutInALine_data()
+void TestTrashRestore::journalCutInALine_data()
 {
     QTest::addColumn<QByteArray>("cutInside");
     QTest::addColumn<int>("restored");
@@ -270,7 +270,7 @@ void tst_TrashRestore::journalCutInALine_data()
     QTest::newRow("cut in the second announcement") << QByteArray("move 2 ") << 1 << 2;
 }
 
-void tst_TrashRestore::journalCutInALine()
+void TestTrashRestore::journalCutInALine()
 {
     QFETCH(QByteArray, cutInside);
     QFETCH(int, restored);
@@ -304,5 +304,5 @@ void tst_TrashRestore::journalCutInALine()
     QCOMPARE(after.inTrash(), 0);
 }
 
-QTEST_GUILESS_MAIN(tst_TrashRestore)
+QTEST_GUILESS_MAIN(TestTrashRestore)
 #include "tst_trashrestore.moc"

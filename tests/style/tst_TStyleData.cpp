@@ -4,7 +4,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
-class tst_TStyleData : public QObject {
+class TestTStyleData : public QObject {
     Q_OBJECT
 
 private slots:
@@ -14,7 +14,7 @@ private slots:
     void embeddedStyleHeader();
 };
 
-void tst_TStyleData::parses_data()
+void TestTStyleData::parses_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("name");
@@ -34,7 +34,7 @@ void tst_TStyleData::parses_data()
     QTest::newRow("not a style at all") << QByteArray("\x89PNG\r\n") << "";
 }
 
-void tst_TStyleData::parses()
+void TestTStyleData::parses()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, name);
@@ -49,7 +49,7 @@ void tst_TStyleData::parses()
     }
 }
 
-void tst_TStyleData::embeddedStyleHeader()
+void TestTStyleData::embeddedStyleHeader()
 {
     Q_INIT_RESOURCE(style);
     QFile file(QStringLiteral(":/VCLSTYLE/METROPOLISUIBLUE"));
@@ -62,5 +62,5 @@ void tst_TStyleData::embeddedStyleHeader()
     QCOMPARE(data.palette().color(QPalette::Disabled, QPalette::Text), QColor(0x9aa5b1));
 }
 
-QTEST_GUILESS_MAIN(tst_TStyleData)
+QTEST_GUILESS_MAIN(TestTStyleData)
 #include "tst_TStyleData.moc"

@@ -85,7 +85,7 @@ int pixelsNear(const QImage& image, QColor color, int lineHeight)
 
 } // namespace
 
-class tst_TStyleManager : public QObject {
+class TestTStyleManager : public QObject {
     Q_OBJECT
 
 private slots:
@@ -105,22 +105,22 @@ private slots:
     void selfPaintedWidgetsAreLeftAlone();
 };
 
-void tst_TStyleManager::initTestCase()
+void TestTStyleManager::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
 }
 
-void tst_TStyleManager::init()
+void TestTStyleManager::init()
 {
     TStyleManager::resetForTesting();
 }
 
-void tst_TStyleManager::cleanupTestCase()
+void TestTStyleManager::cleanupTestCase()
 {
     TStyleManager::resetForTesting();
 }
 
-void tst_TStyleManager::discoversTheEmbeddedStyle()
+void TestTStyleManager::discoversTheEmbeddedStyle()
 {
     QVERIFY(TStyleManager::isSystemStyleActive());
     QCOMPARE(TStyleManager::activeStyleName(), TStyleManager::systemStyleName());
@@ -129,7 +129,7 @@ void tst_TStyleManager::discoversTheEmbeddedStyle()
     QVERIFY(QFile::exists(QStringLiteral(":/VCLSTYLE/METROPOLISUIBLUE")));
 }
 
-void tst_TStyleManager::findsTheStyleIgnoringCase_data()
+void TestTStyleManager::findsTheStyleIgnoringCase_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("name as written") << QStringLiteral("Metropolis UI Blue");
@@ -137,7 +137,7 @@ void tst_TStyleManager::findsTheStyleIgnoringCase_data()
     QTest::newRow("upper case") << QStringLiteral("METROPOLIS UI BLUE");
 }
 
-void tst_TStyleManager::findsTheStyleIgnoringCase()
+void TestTStyleManager::findsTheStyleIgnoringCase()
 {
     QFETCH(QString, name);
     CloseAnswerer answerer;
@@ -155,7 +155,7 @@ void tst_TStyleManager::findsTheStyleIgnoringCase()
     QCOMPARE(QApplication::palette().color(QPalette::Highlight), QColor(0x1f, 0x6f, 0xd1));
 }
 
-void tst_TStyleManager::unknownNameKeepsSystemStyle_data()
+void TestTStyleManager::unknownNameKeepsSystemStyle_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("showErrorDialog");
@@ -164,7 +164,7 @@ void tst_TStyleManager::unknownNameKeepsSystemStyle_data()
     QTest::newRow("unknown name, silent") << QStringLiteral("Carbon") << false;
 }
 
-void tst_TStyleManager::unknownNameKeepsSystemStyle()
+void TestTStyleManager::unknownNameKeepsSystemStyle()
 {
     QFETCH(QString, name);
     QFETCH(bool, showErrorDialog);
@@ -185,7 +185,7 @@ void tst_TStyleManager::unknownNameKeepsSystemStyle()
     QVERIFY(qApp->styleSheet().isEmpty());
 }
 
-void tst_TStyleManager::requestingTheActiveStyleRedrawsNothing()
+void TestTStyleManager::requestingTheActiveStyleRedrawsNothing()
 {
     PaintCounter window;
     window.resize(100, 60);
@@ -212,7 +212,7 @@ void tst_TStyleManager::requestingTheActiveStyleRedrawsNothing()
     QCOMPARE(qApp->styleSheet(), sheet);
 }
 
-void tst_TStyleManager::brokenEmbeddedStylesAreReported_data()
+void TestTStyleManager::brokenEmbeddedStylesAreReported_data()
 {
     QTest::addColumn<QString>("rcc");
     QTest::addColumn<QString>("message");
@@ -224,7 +224,7 @@ void tst_TStyleManager::brokenEmbeddedStylesAreReported_data()
         << QStringLiteral("Impossible de charger les styles : BROKEN1, BROKEN2");
 }
 
-void tst_TStyleManager::brokenEmbeddedStylesAreReported()
+void TestTStyleManager::brokenEmbeddedStylesAreReported()
 {
     QFETCH(QString, rcc);
     QFETCH(QString, message);
@@ -246,7 +246,7 @@ void tst_TStyleManager::brokenEmbeddedStylesAreReported()
     QCOMPARE(TStyleManager::styleNames(), QStringList{QStringLiteral("Metropolis UI Blue")});
 }
 
-void tst_TStyleManager::workingControlsKeepTheirColours_data()
+void TestTStyleManager::workingControlsKeepTheirColours_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("objectName");
@@ -276,7 +276,7 @@ void tst_TStyleManager::workingControlsKeepTheirColours_data()
         << "Memo1" << QColor(Qt::white) << QColor(Qt::black) << true;
 }
 
-void tst_TStyleManager::workingControlsKeepTheirColours()
+void TestTStyleManager::workingControlsKeepTheirColours()
 {
     QFETCH(QString, kind);
     QFETCH(QString, objectName);
@@ -322,7 +322,7 @@ void tst_TStyleManager::workingControlsKeepTheirColours()
              qPrintable(border.name()));
 }
 
-void tst_TStyleManager::selfPaintedWidgetsAreLeftAlone()
+void TestTStyleManager::selfPaintedWidgetsAreLeftAlone()
 {
     QVERIFY(TStyleManager::TrySetStyle(QStringLiteral("Metropolis UI Blue"), false));
     // A panel filled from its own palette, as the caption panels and the gauge are.
@@ -337,5 +337,5 @@ void tst_TStyleManager::selfPaintedWidgetsAreLeftAlone()
     QCOMPARE(image.pixelColor(0, 0), QColor(10, 36, 106));
 }
 
-QTEST_MAIN(tst_TStyleManager)
+QTEST_MAIN(TestTStyleManager)
 #include "tst_TStyleManager.moc"

@@ -38,7 +38,7 @@ QRect extentOf(const QImage& image, const QColor& color)
 
 } // namespace
 
-class tst_CaptionPanel : public QObject {
+class TestCaptionPanel : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -60,7 +60,7 @@ private:
     TJvCaptionPanel* m_panel = nullptr;
 };
 
-void tst_CaptionPanel::init()
+void TestCaptionPanel::init()
 {
     m_panel = new TJvCaptionPanel;
     QPalette palette = m_panel->palette();
@@ -70,7 +70,7 @@ void tst_CaptionPanel::init()
     m_panel->resize(250, 300);
 }
 
-void tst_CaptionPanel::contentArea_data()
+void TestCaptionPanel::contentArea_data()
 {
     QTest::addColumn<int>("captionHeight");
     QTest::addColumn<QPoint>("firstChild");
@@ -79,7 +79,7 @@ void tst_CaptionPanel::contentArea_data()
     QTest::newRow("own caption height of 30") << 30 << QPoint(1, 33);
 }
 
-void tst_CaptionPanel::contentArea()
+void TestCaptionPanel::contentArea()
 {
     QFETCH(int, captionHeight);
     QFETCH(QPoint, firstChild);
@@ -101,7 +101,7 @@ void tst_CaptionPanel::contentArea()
     QCOMPARE(client, m_panel->rect().adjusted(2, 2, -2, -2));
 }
 
-void tst_CaptionPanel::barAndIcon()
+void TestCaptionPanel::barAndIcon()
 {
     m_panel->setIcon(solidIcon());
     const QImage image = clientImage(*m_panel);
@@ -118,14 +118,14 @@ void tst_CaptionPanel::barAndIcon()
     QCOMPARE(extentOf(image, kIcon), QRect(QPoint(3, 3), QPoint(23, 23)));
 }
 
-void tst_CaptionPanel::titlePlacement_data()
+void TestCaptionPanel::titlePlacement_data()
 {
     QTest::addColumn<bool>("withIcon");
     QTest::newRow("without icon") << false;
     QTest::newRow("with a 32-pixel icon") << true;
 }
 
-void tst_CaptionPanel::titlePlacement()
+void TestCaptionPanel::titlePlacement()
 {
     QFETCH(bool, withIcon);
 
@@ -150,7 +150,7 @@ void tst_CaptionPanel::titlePlacement()
     QVERIFY(text.bottom() < title.top() + textHeight);
 }
 
-void tst_CaptionPanel::ampersandsShownLiterally()
+void TestCaptionPanel::ampersandsShownLiterally()
 {
     const QString caption = "R&D&&X";
     m_panel->setCaption(caption);
@@ -163,7 +163,7 @@ void tst_CaptionPanel::ampersandsShownLiterally()
     QVERIFY(text.right() < left + metrics.horizontalAdvance(caption) + 1);
 }
 
-void tst_CaptionPanel::longCaptionCutOnOneLine()
+void TestCaptionPanel::longCaptionCutOnOneLine()
 {
     m_panel->resize(150, 200);
     m_panel->setCaption(QString("Doublons trait\u00e9s ").repeated(10));
@@ -174,7 +174,7 @@ void tst_CaptionPanel::longCaptionCutOnOneLine()
     QVERIFY(text.bottom() < 2 + 23);
 }
 
-void tst_CaptionPanel::pressingTheBarMovesNothing()
+void TestCaptionPanel::pressingTheBarMovesNothing()
 {
     auto* parent = new QWidget;
     parent->resize(400, 400);
@@ -195,7 +195,7 @@ void tst_CaptionPanel::pressingTheBarMovesNothing()
     delete parent;
 }
 
-void tst_CaptionPanel::builtinIcons_data()
+void TestCaptionPanel::builtinIcons_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("Liste") << "Liste";
@@ -203,7 +203,7 @@ void tst_CaptionPanel::builtinIcons_data()
     QTest::newRow("Doublons traités") << QString::fromUtf8("Doublons trait\xC3\xA9s");
 }
 
-void tst_CaptionPanel::builtinIcons()
+void TestCaptionPanel::builtinIcons()
 {
     QFETCH(QString, name);
     const QPixmap icon = TJvCaptionPanel::builtinIcon(name, 1);
@@ -217,5 +217,5 @@ void tst_CaptionPanel::builtinIcons()
             icon.toImage().scaled(64, 64).convertToFormat(sharp.toImage().format()));
 }
 
-QTEST_MAIN(tst_CaptionPanel)
+QTEST_MAIN(TestCaptionPanel)
 #include "tst_captionpanel.moc"

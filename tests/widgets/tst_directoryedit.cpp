@@ -14,7 +14,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-class tst_DirectoryEdit : public QObject {
+class TestDirectoryEdit : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -49,7 +49,7 @@ private:
     TempFolder* m_folder = nullptr;
 };
 
-void tst_DirectoryEdit::init()
+void TestDirectoryEdit::init()
 {
     m_folder = new TempFolder;
     QDir(m_folder->path()).mkdir("A");
@@ -71,14 +71,14 @@ void tst_DirectoryEdit::init()
     connect(m_edit, &TJvDirectoryEdit::OnChange, this, [this] { m_notified << m_edit->text(); });
 }
 
-void tst_DirectoryEdit::cleanup()
+void TestDirectoryEdit::cleanup()
 {
     TJvDirectoryEdit::setFolderPicker({});
     delete m_window;
     delete m_folder;
 }
 
-void tst_DirectoryEdit::answerPicker(std::optional<QString> answer)
+void TestDirectoryEdit::answerPicker(std::optional<QString> answer)
 {
     TJvDirectoryEdit::setFolderPicker([this, answer](QWidget*, const QString& start) {
         m_starts << start;
@@ -86,7 +86,7 @@ void tst_DirectoryEdit::answerPicker(std::optional<QString> answer)
     });
 }
 
-void tst_DirectoryEdit::changeNotification_data()
+void TestDirectoryEdit::changeNotification_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("notified");
@@ -98,7 +98,7 @@ void tst_DirectoryEdit::changeNotification_data()
     QTest::newRow("LF first even after a CR") << "/a\rb\nc" << QStringList{"/a"};
 }
 
-void tst_DirectoryEdit::changeNotification()
+void TestDirectoryEdit::changeNotification()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, notified);
@@ -109,7 +109,7 @@ void tst_DirectoryEdit::changeNotification()
     QCOMPARE(m_edit->directory(), notified.isEmpty() ? QStringLiteral("/start") : notified.last());
 }
 
-void tst_DirectoryEdit::buttonConfirmedNotifiesTwice()
+void TestDirectoryEdit::buttonConfirmedNotifiesTwice()
 {
     const QString a = m_folder->filePath("A");
     const QString b = m_folder->filePath("B");
@@ -130,7 +130,7 @@ void tst_DirectoryEdit::buttonConfirmedNotifiesTwice()
     QCOMPARE(m_notified, (QStringList{"", b}));
 }
 
-void tst_DirectoryEdit::buttonCancelledChangesNothing()
+void TestDirectoryEdit::buttonCancelledChangesNothing()
 {
     const QString a = m_folder->filePath("A");
     m_edit->setDirectory(a);
@@ -144,7 +144,7 @@ void tst_DirectoryEdit::buttonCancelledChangesNothing()
     QVERIFY(m_edit->hasFocus());
 }
 
-void tst_DirectoryEdit::altDownWithoutSelectionNotifiesOnce()
+void TestDirectoryEdit::altDownWithoutSelectionNotifiesOnce()
 {
     const QString a = m_folder->filePath("A");
     const QString b = m_folder->filePath("B");
@@ -159,7 +159,7 @@ void tst_DirectoryEdit::altDownWithoutSelectionNotifiesOnce()
     QCOMPARE(m_notified, QStringList{b});
 }
 
-void tst_DirectoryEdit::startFolder_data()
+void TestDirectoryEdit::startFolder_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("initialDir");
@@ -196,7 +196,7 @@ void tst_DirectoryEdit::startFolder_data()
                                                     << "~";
 }
 
-void tst_DirectoryEdit::startFolder()
+void TestDirectoryEdit::startFolder()
 {
     QFETCH(QString, text);
     QFETCH(QString, initialDir);
@@ -214,7 +214,7 @@ void tst_DirectoryEdit::startFolder()
     QCOMPARE(m_starts, QStringList{expand(start)});
 }
 
-void tst_DirectoryEdit::handlerErrorDoesNotStopTheChoice()
+void TestDirectoryEdit::handlerErrorDoesNotStopTheChoice()
 {
     const QString b = m_folder->filePath("B");
     m_edit->setDirectory(m_folder->filePath("A"));
@@ -233,7 +233,7 @@ void tst_DirectoryEdit::handlerErrorDoesNotStopTheChoice()
     QCOMPARE(m_edit->directory(), b);
 }
 
-void tst_DirectoryEdit::drop_data()
+void TestDirectoryEdit::drop_data()
 {
     QTest::addColumn<QStringList>("urls");
     QTest::addColumn<QString>("text");
@@ -249,7 +249,7 @@ void tst_DirectoryEdit::drop_data()
         << QStringList{"https://example.org/a"} << "/start";
 }
 
-void tst_DirectoryEdit::drop()
+void TestDirectoryEdit::drop()
 {
     QFETCH(QStringList, urls);
     QFETCH(QString, text);
@@ -275,7 +275,7 @@ void tst_DirectoryEdit::drop()
     QVERIFY(m_other->hasFocus());
 }
 
-void tst_DirectoryEdit::dropPath(const QString& path)
+void TestDirectoryEdit::dropPath(const QString& path)
 {
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(path)});
@@ -287,7 +287,7 @@ void tst_DirectoryEdit::dropPath(const QString& path)
 }
 
 // Cut at its line break, a chosen folder's name would silently become another folder ("A").
-void tst_DirectoryEdit::folderWithLineBreakRefused_data()
+void TestDirectoryEdit::folderWithLineBreakRefused_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("shown");
@@ -304,7 +304,7 @@ void tst_DirectoryEdit::folderWithLineBreakRefused_data()
                                 << "A\u240DB" << true;
 }
 
-void tst_DirectoryEdit::folderWithLineBreakRefused()
+void TestDirectoryEdit::folderWithLineBreakRefused()
 {
     QFETCH(QString, name);
     QFETCH(QString, shown);
@@ -332,7 +332,7 @@ void tst_DirectoryEdit::folderWithLineBreakRefused()
     QCOMPARE(m_edit->initialDir(), QString());
 }
 
-void tst_DirectoryEdit::readOnlyButCopyable()
+void TestDirectoryEdit::readOnlyButCopyable()
 {
     const QString a = m_folder->filePath("A");
     m_edit->setDirectory(a);
@@ -353,7 +353,7 @@ void tst_DirectoryEdit::readOnlyButCopyable()
     QCOMPARE(m_notified, QStringList());
 }
 
-void tst_DirectoryEdit::buttonInsideTheRightEnd()
+void TestDirectoryEdit::buttonInsideTheRightEnd()
 {
     QToolButton* b = button();
     QVERIFY(b);
@@ -364,5 +364,5 @@ void tst_DirectoryEdit::buttonInsideTheRightEnd()
     QCOMPARE(b->focusPolicy(), Qt::NoFocus);
 }
 
-QTEST_MAIN(tst_DirectoryEdit)
+QTEST_MAIN(TestDirectoryEdit)
 #include "tst_directoryedit.moc"

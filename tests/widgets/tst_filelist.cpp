@@ -42,7 +42,7 @@ QString expand(QString text, const QString& a, const QString& b)
 
 } // namespace
 
-class tst_FileList : public QObject {
+class TestFileList : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -84,19 +84,19 @@ private:
     QString m_startFolder;
 };
 
-void tst_FileList::initTestCase()
+void TestFileList::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     m_startFolder = QDir::currentPath();
 }
 
 // The views make the listed folder current; the fixtures vanish after each test.
-void tst_FileList::cleanup()
+void TestFileList::cleanup()
 {
     QDir::setCurrent(m_startFolder);
 }
 
-void tst_FileList::maskListing_data()
+void TestFileList::maskListing_data()
 {
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QStringList>("items");
@@ -121,7 +121,7 @@ void tst_FileList::maskListing_data()
     QTest::newRow("no match") << "z*" << QStringList();
 }
 
-void tst_FileList::maskListing()
+void TestFileList::maskListing()
 {
     QFETCH(QString, mask);
     QFETCH(QStringList, items);
@@ -139,7 +139,7 @@ void tst_FileList::maskListing()
     QCOMPARE(list.itemIndex(), -1);
 }
 
-void tst_FileList::maskBeginningWithSemicolonFails()
+void TestFileList::maskBeginningWithSemicolonFails()
 {
     TempFolder folder;
     touch(folder.filePath("a.txt"));
@@ -158,7 +158,7 @@ void tst_FileList::maskBeginningWithSemicolonFails()
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
-void tst_FileList::emptyPatternNeverReachedInEmptyFolder()
+void TestFileList::emptyPatternNeverReachedInEmptyFolder()
 {
     TempFolder folder;
     touch(folder.filePath(".hidden"));
@@ -170,7 +170,7 @@ void tst_FileList::emptyPatternNeverReachedInEmptyFolder()
     QCOMPARE(list.itemCount(), 0);
 }
 
-void tst_FileList::sameMaskDoesNothingUpdateAlwaysRereads()
+void TestFileList::sameMaskDoesNothingUpdateAlwaysRereads()
 {
     TempFolder folder;
     TJvFileListBox list;
@@ -188,7 +188,7 @@ void tst_FileList::sameMaskDoesNothingUpdateAlwaysRereads()
     QCOMPARE(itemsOf(list), QStringList{"a1"});
 }
 
-void tst_FileList::folderChange_data()
+void TestFileList::folderChange_data()
 {
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("value");
@@ -225,7 +225,7 @@ void tst_FileList::folderChange_data()
                                                    << "%A/link" << 2 << "%A/link" << inB;
 }
 
-void tst_FileList::folderChange()
+void TestFileList::folderChange()
 {
     QFETCH(QString, start);
     QFETCH(QString, value);
@@ -253,7 +253,7 @@ void tst_FileList::folderChange()
     QCOMPARE(itemsOf(list), items);
 }
 
-void tst_FileList::rootFolder()
+void TestFileList::rootFolder()
 {
     TJvFileListBox list;
     list.setMask("*");
@@ -267,7 +267,7 @@ void tst_FileList::rootFolder()
     QCOMPARE(list.fileName(), "/" + list.itemText(0));
 }
 
-void tst_FileList::folderThatCannotBeEntered_data()
+void TestFileList::folderThatCannotBeEntered_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("code");
@@ -285,7 +285,7 @@ void tst_FileList::folderThatCannotBeEntered_data()
         << "locked" << 5 << QStringLiteral("Accès au fichier refusé");
 }
 
-void tst_FileList::folderThatCannotBeEntered()
+void TestFileList::folderThatCannotBeEntered()
 {
     QFETCH(QString, name);
     QFETCH(int, code);
@@ -318,7 +318,7 @@ void tst_FileList::folderThatCannotBeEntered()
     QCOMPARE(changes.count(), 0);
 }
 
-void tst_FileList::onlyVisibleRegularFiles()
+void TestFileList::onlyVisibleRegularFiles()
 {
     TempFolder folder;
     touch(folder.filePath("visible.txt"));
@@ -345,7 +345,7 @@ void tst_FileList::onlyVisibleRegularFiles()
     QCOMPARE(itemsOf(list), (QStringList{"link.txt", "visible.txt"}));
 }
 
-void tst_FileList::undecodableNameIsListed()
+void TestFileList::undecodableNameIsListed()
 {
     TempFolder folder;
     const QByteArray raw = QFile::encodeName(folder.path()) + "/bad\xff.txt";
@@ -361,7 +361,7 @@ void tst_FileList::undecodableNameIsListed()
     QCOMPARE(::unlink(raw.constData()), 0);
 }
 
-void tst_FileList::fileTypeChoosesKinds_data()
+void TestFileList::fileTypeChoosesKinds_data()
 {
     QTest::addColumn<int>("kinds");
     QTest::addColumn<QStringList>("items");
@@ -377,7 +377,7 @@ void tst_FileList::fileTypeChoosesKinds_data()
                                  << QStringList{".hidden.txt"};
 }
 
-void tst_FileList::fileTypeChoosesKinds()
+void TestFileList::fileTypeChoosesKinds()
 {
     QFETCH(int, kinds);
     QFETCH(QStringList, items);
@@ -393,14 +393,14 @@ void tst_FileList::fileTypeChoosesKinds()
     QCOMPARE(itemsOf(list), items);
 }
 
-void tst_FileList::emptyFolder_data()
+void TestFileList::emptyFolder_data()
 {
     QTest::addColumn<bool>("withHidden");
     QTest::newRow("no entry at all") << false;
     QTest::newRow("hidden files only") << true;
 }
 
-void tst_FileList::emptyFolder()
+void TestFileList::emptyFolder()
 {
     QFETCH(bool, withHidden);
     TempFolder folder;
@@ -419,7 +419,7 @@ void tst_FileList::emptyFolder()
     QCOMPARE(list.itemIndex(), -1);
 }
 
-void tst_FileList::indexOutsideItems()
+void TestFileList::indexOutsideItems()
 {
     TempFolder folder;
     touch(folder.filePath("a.txt"));
@@ -446,7 +446,7 @@ void tst_FileList::indexOutsideItems()
     QCOMPARE(list.itemIndex(), -1);
 }
 
-void tst_FileList::windowSelectionFiresNothing()
+void TestFileList::windowSelectionFiresNothing()
 {
     TempFolder folder;
     touch(folder.filePath("a.txt"));
@@ -470,7 +470,7 @@ void tst_FileList::windowSelectionFiresNothing()
     QCOMPARE(clicks.count(), 0);
 }
 
-void tst_FileList::deleteSelectedKeepsTheFile()
+void TestFileList::deleteSelectedKeepsTheFile()
 {
     TempFolder folder;
     touch(folder.filePath("a.txt"));
@@ -489,7 +489,7 @@ void tst_FileList::deleteSelectedKeepsTheFile()
     QCOMPARE(itemsOf(list), (QStringList{"a.txt", "b.txt", "c.txt"}));
 }
 
-void tst_FileList::userClickFiresClickThenChange()
+void TestFileList::userClickFiresClickThenChange()
 {
     TempFolder folder;
     for (const char* name : {"a.txt", "b.txt", "c.txt"})
@@ -526,7 +526,7 @@ void tst_FileList::userClickFiresClickThenChange()
     QCOMPARE(list.itemIndex(), 2);
 }
 
-void tst_FileList::arrowKeysSelect()
+void TestFileList::arrowKeysSelect()
 {
     TempFolder folder;
     for (const char* name : {"a.txt", "b.txt", "c.txt"})
@@ -549,7 +549,7 @@ void tst_FileList::arrowKeysSelect()
              (QStringList{"click 0", "change 0", "click 2", "change 2", "click 1", "change 1"}));
 }
 
-void tst_FileList::typeAhead_data()
+void TestFileList::typeAhead_data()
 {
     // Each key: its text ("\b" for Backspace), "@", the clock in milliseconds.
     QTest::addColumn<QStringList>("keys");
@@ -568,7 +568,7 @@ void tst_FileList::typeAhead_data()
     QTest::newRow("no match at all selects nothing") << QStringList{"z@0"} << -1;
 }
 
-void tst_FileList::typeAhead()
+void TestFileList::typeAhead()
 {
     QFETCH(QStringList, keys);
     QFETCH(int, selected);
@@ -599,7 +599,7 @@ void tst_FileList::typeAhead()
     QCOMPARE(clicks.count(), moves);
 }
 
-void tst_FileList::busyCursorAbove100Items_data()
+void TestFileList::busyCursorAbove100Items_data()
 {
     QTest::addColumn<int>("files");
     QTest::addColumn<bool>("busy");
@@ -607,7 +607,7 @@ void tst_FileList::busyCursorAbove100Items_data()
     QTest::newRow("150 files show it while the rows arrive") << 150 << true;
 }
 
-void tst_FileList::busyCursorAbove100Items()
+void TestFileList::busyCursorAbove100Items()
 {
     QFETCH(int, files);
     QFETCH(bool, busy);
@@ -632,7 +632,7 @@ void tst_FileList::busyCursorAbove100Items()
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
-void tst_FileList::rowHeight_data()
+void TestFileList::rowHeight_data()
 {
     QTest::addColumn<bool>("glyphs");
     QTest::addColumn<int>("pixelSize");
@@ -641,7 +641,7 @@ void tst_FileList::rowHeight_data()
     QTest::newRow("large font with glyphs") << true << 24;
 }
 
-void tst_FileList::rowHeight()
+void TestFileList::rowHeight()
 {
     QFETCH(bool, glyphs);
     QFETCH(int, pixelSize);
@@ -659,7 +659,7 @@ void tst_FileList::rowHeight()
     QCOMPARE(list.itemRect(0).height(), glyphs ? qMax(textHeight, 16) : textHeight);
 }
 
-void tst_FileList::highlightCoversOnlyTheText_data()
+void TestFileList::highlightCoversOnlyTheText_data()
 {
     QTest::addColumn<bool>("glyphs");
     QTest::addColumn<int>("textLeft");
@@ -667,7 +667,7 @@ void tst_FileList::highlightCoversOnlyTheText_data()
     QTest::newRow("without glyphs the text starts at 2") << false << 2;
 }
 
-void tst_FileList::highlightCoversOnlyTheText()
+void TestFileList::highlightCoversOnlyTheText()
 {
     QFETCH(bool, glyphs);
     QFETCH(int, textLeft);
@@ -703,7 +703,7 @@ void tst_FileList::highlightCoversOnlyTheText()
     QVERIFY(!isRed(row.right()));
 }
 
-void tst_FileList::iconsByType()
+void TestFileList::iconsByType()
 {
     TempFolder folder;
     for (const char* name : {"a.txt", "b.txt", "c.png", "d.zzqx"})
@@ -717,7 +717,7 @@ void tst_FileList::iconsByType()
 }
 
 // A name too long for the list's width shows whole in a hint; a name that fits shows none.
-void tst_FileList::cutNameShowsWholeInAHint()
+void TestFileList::cutNameShowsWholeInAHint()
 {
     TempFolder folder;
     const QString longName =
@@ -746,5 +746,5 @@ void tst_FileList::cutNameShowsWholeInAHint()
     QCOMPARE(hintAt(0), QString());
 }
 
-QTEST_MAIN(tst_FileList)
+QTEST_MAIN(TestFileList)
 #include "tst_filelist.moc"

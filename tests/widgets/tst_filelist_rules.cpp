@@ -11,7 +11,7 @@
 #include <QTest>
 
 // The window-free rules of the file list: mask splitting and matching, name order, folder paths.
-class tst_FileListRules : public QObject {
+class TestFileListRules : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -33,7 +33,7 @@ private slots:
     void shownName();
 };
 
-void tst_FileListRules::splitMask_data()
+void TestFileListRules::splitMask_data()
 {
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QStringList>("patterns");
@@ -49,14 +49,14 @@ void tst_FileListRules::splitMask_data()
     QTest::newRow("sharp s stays one letter") << "straße*" << QStringList{"STRAßE*"};
 }
 
-void tst_FileListRules::splitMask()
+void TestFileListRules::splitMask()
 {
     QFETCH(QString, mask);
     QFETCH(QStringList, patterns);
     QCOMPARE(base::MaskMatcher::splitMask(mask), patterns);
 }
 
-void tst_FileListRules::match_data()
+void TestFileListRules::match_data()
 {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("name");
@@ -111,7 +111,7 @@ void tst_FileListRules::match_data()
                                                                       << "a" << false;
 }
 
-void tst_FileListRules::match()
+void TestFileListRules::match()
 {
     QFETCH(QString, pattern);
     QFETCH(QString, name);
@@ -119,7 +119,7 @@ void tst_FileListRules::match()
     QCOMPARE(base::MaskMatcher::matches(pattern, name), matches);
 }
 
-void tst_FileListRules::emptyPatternReachedRaises()
+void TestFileListRules::emptyPatternReachedRaises()
 {
     try {
         base::MaskMatcher::matchesAny({"X*", ""}, "ABC");
@@ -133,7 +133,7 @@ void tst_FileListRules::emptyPatternReachedRaises()
 }
 
 // Through a real listing, so that names are upper-cased as the file list does it.
-void tst_FileListRules::letterCaseOneForOne_data()
+void TestFileListRules::letterCaseOneForOne_data()
 {
     QTest::addColumn<QString>("mask");
     QTest::addColumn<QString>("name");
@@ -152,7 +152,7 @@ void tst_FileListRules::letterCaseOneForOne_data()
                                                         << "\U00010400.txt" << true;
 }
 
-void tst_FileListRules::letterCaseOneForOne()
+void TestFileListRules::letterCaseOneForOne()
 {
     QFETCH(QString, mask);
     QFETCH(QString, name);
@@ -167,7 +167,7 @@ void tst_FileListRules::letterCaseOneForOne()
     QCOMPARE(names, listed ? QStringList{name} : QStringList());
 }
 
-void tst_FileListRules::sortIgnoresCaseThenCodeUnits_data()
+void TestFileListRules::sortIgnoresCaseThenCodeUnits_data()
 {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QStringList>("sorted");
@@ -180,7 +180,7 @@ void tst_FileListRules::sortIgnoresCaseThenCodeUnits_data()
         << QStringList{"f", "é", "e"} << QStringList{"e", "é", "f"};
 }
 
-void tst_FileListRules::sortIgnoresCaseThenCodeUnits()
+void TestFileListRules::sortIgnoresCaseThenCodeUnits()
 {
     QFETCH(QStringList, names);
     QFETCH(QStringList, sorted);
@@ -188,7 +188,7 @@ void tst_FileListRules::sortIgnoresCaseThenCodeUnits()
     QCOMPARE(names, sorted);
 }
 
-void tst_FileListRules::resolveFolder_data()
+void TestFileListRules::resolveFolder_data()
 {
     const QString current = QDir::currentPath();
     QTest::addColumn<QString>("value");
@@ -211,14 +211,14 @@ void tst_FileListRules::resolveFolder_data()
                                       << "/Tmp/Mail";
 }
 
-void tst_FileListRules::resolveFolder()
+void TestFileListRules::resolveFolder()
 {
     QFETCH(QString, value);
     QFETCH(QString, folder);
     QCOMPARE(base::PathRules::resolveFolder(value), folder);
 }
 
-void tst_FileListRules::fullNameHasOneSlash_data()
+void TestFileListRules::fullNameHasOneSlash_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("fullName");
@@ -228,14 +228,14 @@ void tst_FileListRules::fullNameHasOneSlash_data()
                                     << "/tmp/mail/a.eml";
 }
 
-void tst_FileListRules::fullNameHasOneSlash()
+void TestFileListRules::fullNameHasOneSlash()
 {
     QFETCH(QString, folder);
     QFETCH(QString, fullName);
     QCOMPARE(base::PathRules::fullName(folder, QStringLiteral("a.eml")), fullName);
 }
 
-void tst_FileListRules::shownName_data()
+void TestFileListRules::shownName_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("shown");
@@ -254,7 +254,7 @@ void tst_FileListRules::shownName_data()
                                                   << "\u0085\u240A";
 }
 
-void tst_FileListRules::shownName()
+void TestFileListRules::shownName()
 {
     QFETCH(QString, name);
     QFETCH(QString, shown);
@@ -266,7 +266,7 @@ int main(int argc, char** argv)
     // A real collation, whatever locale the test is started under.
     qputenv("LC_ALL", "fr_FR.UTF-8");
     QCoreApplication app(argc, argv);
-    tst_FileListRules test;
+    TestFileListRules test;
     return QTest::qExec(&test, argc, argv);
 }
 

@@ -15,7 +15,7 @@
 #include <QTreeView>
 
 // The real folder dialog, in French, with readable columns, opened where the rule says.
-class tst_FolderPicker : public QObject {
+class TestFolderPicker : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -23,20 +23,20 @@ private slots:
     void frenchAndReadable();
 };
 
-void tst_FolderPicker::initTestCase()
+void TestFolderPicker::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY2(InstallFrenchTranslation(), "Qt's French translation (qt6-translations-l10n)");
 }
 
-void tst_FolderPicker::frenchAndReadable_data()
+void TestFolderPicker::frenchAndReadable_data()
 {
     QTest::addColumn<QString>("text");
     QTest::newRow("existing folder") << "";
     QTest::newRow("folder since removed opens on its parent") << "/parti";
 }
 
-void tst_FolderPicker::frenchAndReadable()
+void TestFolderPicker::frenchAndReadable()
 {
     QFETCH(QString, text);
     TempFolder folder;
@@ -93,5 +93,5 @@ void tst_FolderPicker::frenchAndReadable()
     QCOMPARE(edit->directory(), folder.path() + text);
 }
 
-QTEST_MAIN(tst_FolderPicker)
+QTEST_MAIN(TestFolderPicker)
 #include "tst_folderpicker.moc"

@@ -4,7 +4,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
-class tst_Gauge : public QObject {
+class TestGauge : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
@@ -20,7 +20,7 @@ private:
     TGauge* m_gauge = nullptr;
 };
 
-void tst_Gauge::init()
+void TestGauge::init()
 {
     m_gauge = new TGauge;
     m_gauge->resize(200, 20);
@@ -31,7 +31,7 @@ void tst_Gauge::init()
     QVERIFY(QTest::qWaitForWindowExposed(m_gauge));
 }
 
-void tst_Gauge::valueRules_data()
+void TestGauge::valueRules_data()
 {
     // Each step: "min=", "max=" or "progress=" and a value, applied in order; the first error
     // ends the steps.
@@ -76,7 +76,7 @@ void tst_Gauge::valueRules_data()
         << QString::fromUtf8("La valeur doit \xC3\xAAtre comprise entre -2147483647 et 49");
 }
 
-void tst_Gauge::valueRules()
+void TestGauge::valueRules()
 {
     QFETCH(QStringList, steps);
     QFETCH(int, minValue);
@@ -122,7 +122,7 @@ void tst_Gauge::valueRules()
     QCOMPARE(m_gauge->filledLength(), int(w * (percent * 0.01)));
 }
 
-void tst_Gauge::textInvertsWhatLiesUnder()
+void TestGauge::textInvertsWhatLiesUnder()
 {
     m_gauge->setProgress(50);
     const QImage image = m_gauge->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -146,7 +146,7 @@ void tst_Gauge::textInvertsWhatLiesUnder()
     QVERIFY(cyan > 10);
 }
 
-void tst_Gauge::borderIsBlack()
+void TestGauge::borderIsBlack()
 {
     m_gauge->setProgress(100);
     const QImage image = m_gauge->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -161,5 +161,5 @@ void tst_Gauge::borderIsBlack()
     QCOMPARE(image.pixelColor(image.width() - 2, image.height() - 2), QColor(Qt::red));
 }
 
-QTEST_MAIN(tst_Gauge)
+QTEST_MAIN(TestGauge)
 #include "tst_gauge.moc"
