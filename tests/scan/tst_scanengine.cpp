@@ -25,6 +25,7 @@ private slots:
     void listenerEndsTheScan_data();
     void listenerEndsTheScan();
     void folderThatCannotBeOpened();
+    void windowKeptAliveWhileListingAndFingerprinting();
     void secondNamesAndLinks_data();
     void secondNamesAndLinks();
     void changeAtTheMomentOfTheMove_data();
@@ -47,12 +48,19 @@ public:
     QStringList dialogs;
     int found = 0;
     int keepAlives = 0;
+    // keepAlives when the candidates of the first reference were chosen.
+    mutable int keepAlivesBeforeFirstReference = -1;
     // A stop asked once this many duplicates were found; -1 never.
     int stopAfter = -1;
     // The list the scan walks "read again" once this many duplicates were found; -1 never.
     int changeAfter = -1;
 
-    int mode() const override { return modeValue; }
+    int mode() const override
+    {
+        if (keepAlivesBeforeFirstReference < 0)
+            keepAlivesBeforeFirstReference = keepAlives;
+        return modeValue;
+    }
     bool automatic() const override { return automaticValue; }
     qsizetype referenceCapacity() const override { return kPane; }
     qsizetype candidateCapacity() const override { return kPane; }
@@ -220,6 +228,29 @@ void TestScanEngine::folderThatCannotBeOpened()
     QVERIFY2(recorder.dialogs[0].startsWith("Impossible d'ouvrir le dossier \"" + gone + "\"."),
              qPrintable(recorder.dialogs[0]));
     QCOMPARE(engine.duplicates(), 0);
+}
+
+void TestScanEngine::windowKeptAliveWhileListingAndFingerprinting()
+{
+    // Listing and fingerprinting a large folder come before the first reference: the window must
+    // answer all along, not only once they are done.
+    OwnTrash trash;
+    TempFolder mails;
+    constexpr int kFiles = 6000;
+    QStringList names;
+    for (int i = 0; i < kFiles; ++i) {
+        const QString name = QStringLiteral("m%1.eml").arg(i, 5, 10, QLatin1Char('0'));
+        mails.write(name, QStringLiteral("Message %1.\r\n").arg(i).toUtf8());
+        names << name;
+    }
+    Recorder recorder;
+    ScanEngine engine(recorder);
+    recorder.setEngine(&engine);
+    recorder.modeValue = 2;
+    runScan(engine, recorder, mails.path(), names);
+    // The listing alone gives a chance every few hundred names.
+    QVERIFY2(recorder.keepAlivesBeforeFirstReference >= kFiles / 256,
+             qPrintable(QString::number(recorder.keepAlivesBeforeFirstReference)));
 }
 
 void TestScanEngine::secondNamesAndLinks_data()

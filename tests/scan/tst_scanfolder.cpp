@@ -43,6 +43,7 @@ private slots:
     void listsThatDisagreeDoNotScan_data();
     void listsThatDisagreeDoNotScan();
     void namesCannotForgeLinesOfTheQuestion();
+    void folderGoneBeforeTheScan();
 };
 
 void TestScanFolder::initTestCase()
@@ -210,6 +211,32 @@ void TestScanFolder::namesCannotForgeLinesOfTheQuestion()
     QCOMPARE(texts[1], ScanTexts::question(shown, QStringLiteral("x1.txt")));
     QCOMPARE(texts[2], ScanTexts::question(QStringLiteral("x1.txt"), shown));
     QCOMPARE(fx.filesInFolder(), (QStringList{"x1.txt", forged}));
+}
+
+void TestScanFolder::folderGoneBeforeTheScan()
+{
+    ScanFixture fx;
+    fx.write("a1.eml", "Bonjour.\r\n");
+    fx.write("a2.eml", "Bonjour.\r\n");
+    fx.setOption("AUTO", "1");
+    TForm1& form = fx.start();
+    const QString folder = fx.folder();
+    // Put back for the fixture's clean-up.
+    auto restore = qScopeGuard([&] { QDir().mkpath(folder); });
+    QVERIFY(QDir(folder).removeRecursively());
+    fx.answers.setDefaultKeys({Qt::Key_Return}, 1);
+    fx.scan();
+
+    // Named in a warning, and no summary of a scan that could not happen.
+    const QStringList texts = fx.answers.texts();
+    QCOMPARE(texts.size(), 2);
+    QCOMPARE(texts[0], QStringLiteral("Comparer 2 fichiers ?"));
+    QCOMPARE(texts[1], QStringLiteral("Impossible d'ouvrir le dossier \"%1\". Le fichier ou le "
+                                      "dossier n'existe pas.")
+                           .arg(folder));
+    QCOMPARE(fx.answers.captions()[1], QStringLiteral("Avertissement"));
+    QCOMPARE(form.Button1()->text(), QStringLiteral("Comparer"));
+    QCOMPARE(form.scan()->DuplicateCount, 0);
 }
 
 QTEST_MAIN(TestScanFolder)
