@@ -99,7 +99,7 @@ void TestMoveJournal::readBack_data()
     QTest::newRow("a move whose name climbs out of its folder")
         << header() + move(1, "../x") + move(2, "..") << true << QList<int>{} << false;
     QTest::newRow("garbage after the header")
-        << header() + QByteArray("\x00\xff\n\n  \nmove 1 2 3\n", 20) << true << QList<int>{}
+        << header() + QByteArrayLiteral("\x00\xff\n\n  \nmove 1 2 3\n") << true << QList<int>{}
         << false;
     QTest::newRow("empty file") << QByteArray() << false << QList<int>{} << false;
     QTest::newRow("header cut") << header().left(20) << false << QList<int>{} << false;

@@ -66,7 +66,7 @@ QList<QByteArray> entries(const QString& folder)
 // The mails of a folder, one of them with a name that is not valid UTF-8.
 const QList<std::pair<QByteArray, QByteArray>> kFiles{
     {"a.eml", "From: a\r\n\r\nbody\r\n"},
-    {"caf\xe9.eml", QByteArray("bytes \x00\xff kept\n", 16)},
+    {"caf\xe9.eml", QByteArrayLiteral("bytes \x00\xff kept\n")},
     {"c.eml", "From: c\r\n\r\nother\r\n"},
 };
 
