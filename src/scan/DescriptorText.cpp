@@ -23,6 +23,15 @@ QByteArray readFromStart(int fd, const QString& path)
 bool DescriptorTextsEqual(int fdA, const QString& pathA, int fdB, const QString& pathB)
 {
     try {
+        struct stat infoA;
+        struct stat infoB;
+        if (::fstat(fdA, &infoA) == 0 && ::fstat(fdB, &infoB) == 0 &&
+            infoA.st_size <= ComparisonStream::kChunk &&
+            infoB.st_size <= ComparisonStream::kChunk) {
+            // Mails of a chunk or less are read whole, once each.
+            return TextsEqual(FileText(readFromStart(fdA, pathA)),
+                              FileText(readFromStart(fdB, pathB)));
+        }
         ComparisonStream a(fdA, pathA);
         ComparisonStream b(fdB, pathB);
         return ComparisonStream::sameForm(a, b);

@@ -156,6 +156,12 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
     entry.seenSecs = QDateTime::currentSecsSinceEpoch();
     try {
         const ReadOnlyFile file = m_reader ? m_reader(path) : open(path);
+        if (file.size() <= ComparisonStream::kChunk) {
+            // A mail of a chunk or less is read once, whole: the stream's two passes cost more.
+            const QByteArray bytes = ReadDescriptor(file.fd(), file.size(), path);
+            entry.print = Fingerprint::ofFile(bytes, &entry.textLength);
+            return entry;
+        }
         ComparisonStream stream(file.fd(), path);
         const qint64 atLeast = stream.textLengthAtLeast();
         if (atLeast > kTextPaneCapacity) {
