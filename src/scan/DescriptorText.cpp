@@ -40,16 +40,6 @@ bool DescriptorTextsEqual(int fdA, const QString& pathA, int fdB, const QString&
     }
 }
 
-QString LoadTextDescriptor(int fd, const QString& path)
-{
-    const QByteArray bytes = readFromStart(fd, path);
-    try {
-        return FileText(bytes);
-    } catch (const std::bad_alloc&) {
-        throw base::EOutOfMemory(QStringLiteral("Mémoire insuffisante"));
-    }
-}
-
 Fingerprint DescriptorFingerprint(int fd, const QString& path)
 {
     ComparisonStream stream(fd, path);

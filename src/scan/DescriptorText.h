@@ -13,7 +13,5 @@
 // read twice (to choose its decoding, then to decode it) and a change between the two readings
 // that shows raises EFOpenError too.
 bool DescriptorTextsEqual(int fdA, const QString& pathA, int fdB, const QString& pathB);
-// FileText of the file's whole content.
-QString LoadTextDescriptor(int fd, const QString& path);
 // Fingerprint::ofFile of the file's whole content, read a chunk at a time.
 Fingerprint DescriptorFingerprint(int fd, const QString& path);

@@ -169,10 +169,6 @@ bool ScanEngine::openReference()
         return true;
     try {
         m_referenceFile = m_folder.openFile(m_names[m_view.position]);
-        if (!m_view.referenceTextRead) {
-            m_view.referenceText = LoadTextDescriptor(m_referenceFile.fd(), m_view.referencePath);
-            m_view.referenceTextRead = true;
-        }
         return true;
     } catch (const base::Exception& e) {
         // The file became unreadable since it was fingerprinted: no pass, as for a failed load.
@@ -216,7 +212,8 @@ bool ScanEngine::isDuplicate(int index)
         return false;
     if (!DescriptorTextsEqual(m_referenceFile.fd(), m_view.referencePath, candidate.fd(), path))
         return false;
-    m_view.candidateText = LoadTextDescriptor(candidate.fd(), path);
+    // Read for the pane only if it is shown: most duplicates go before the next paint.
+    m_view.candidatePath = path;
     m_view.candidatePane = Pane::Show;
     return true;
 }
@@ -226,7 +223,7 @@ void ScanEngine::clearPanes()
     // For the eye only: the remaining candidates are still compared with the reference's text.
     m_view.referencePane = Pane::Clear;
     m_view.candidatePane = Pane::Clear;
-    m_view.candidateText.clear();
+    m_view.candidatePath.clear();
 }
 
 void ScanEngine::warnNotMoved(const QString& path, const QString& reason)

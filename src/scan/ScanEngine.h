@@ -40,7 +40,8 @@ public:
         // Whether referenceText holds the reference's text; else the pane loads it itself.
         bool referenceTextRead = false;
         QString referenceText;
-        QString candidateText;
+        // The duplicate the candidate pane shows.
+        QString candidatePath;
         // Names moved to the trash and not yet listed.
         QStringList moved;
     };

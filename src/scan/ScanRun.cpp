@@ -180,9 +180,8 @@ void ScanRun::show(bool now)
     view.referencePane = ScanEngine::Pane::Keep;
     TMemo* candidatePane = m_controls.candidatePane;
     try {
-        if (view.candidatePane == ScanEngine::Pane::Show &&
-            candidatePane->text() != view.candidateText)
-            candidatePane->setText(view.candidateText);
+        if (view.candidatePane == ScanEngine::Pane::Show)
+            candidatePane->LoadFromFile(view.candidatePath);
         else if (view.candidatePane == ScanEngine::Pane::Clear)
             candidatePane->clearText();
     } catch (const base::Exception&) {
@@ -307,7 +306,7 @@ void ScanRun::COMPARERExecute()
             }
             ScanEngine::View& view = m_engine.view();
             view.referenceText.clear();
-            view.candidateText.clear();
+            view.candidatePath.clear();
             m_controls.gaugePanel->hide();
             m_controls.button->setText(QStringLiteral("Comparer"));
             m_running = false;
