@@ -2,6 +2,7 @@
 
 #include "base/Errors.h"
 #include "base/PathRules.h"
+#include "base/WriteAll.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -56,21 +57,6 @@ bool number(const QByteArray& field, qint64* out)
     bool ok = false;
     *out = field.toLongLong(&ok);
     return ok;
-}
-
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += n;
-    }
-    return true;
 }
 
 QString cannotWrite(int err)
@@ -192,7 +178,7 @@ bool MoveJournal::write(const QList<QByteArray>& fields, QString* why)
     // Written through with no buffer of ours, before the move: a program that is killed leaves
     // every record in the kernel's hands. A flush to the disk per record would cost a disk
     // round trip per duplicate; the journal is flushed once, when the scan ends.
-    if (!writeAll(m_fd, line(fields))) {
+    if (!base::WriteAll(m_fd, line(fields))) {
         if (why)
             *why = cannotWrite(errno);
         return false;
@@ -384,7 +370,7 @@ bool MoveJournal::appendRestored(const QString& path, const QList<quint64>& sequ
         if (::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n')
             text.prepend('\n');
     }
-    const bool ok = writeAll(fd, text) && ::fdatasync(fd) == 0;
+    const bool ok = base::WriteAll(fd, text) && ::fdatasync(fd) == 0;
     ::close(fd);
     return ok;
 }

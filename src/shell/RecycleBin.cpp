@@ -2,6 +2,7 @@
 
 #include "base/Errors.h"
 #include "base/PathRules.h"
+#include "base/WriteAll.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -298,21 +299,6 @@ QByteArray infoText(const QByteArray& path)
            '\n';
 }
 
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
 // A name too long to sit in the trash beside its record keeps its start (cut between two
 // characters, so a valid name stays valid) and a short extension, with a counter that keeps it
 // unique; the record keeps the full path, so a restore gives the original name back.
@@ -480,7 +466,7 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
     if (fd < 0)
         return fail(reason, cannotWriteRecord(trash.root, errno));
     const QByteArray infoName = trashName + kInfoSuffix;
-    const bool written = writeAll(fd, infoText(recorded));
+    const bool written = base::WriteAll(fd, infoText(recorded));
     const int writeErr = errno;
     if (::close(fd) != 0 || !written) {
         const int err = written ? errno : writeErr;
@@ -524,7 +510,7 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
         const int again = ::openat(trash.info.fd, infoName.constData(),
                                    O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
         if (again >= 0) {
-            writeAll(again, infoText(joined(realFolder, name)));
+            base::WriteAll(again, infoText(joined(realFolder, name)));
             ::close(again);
         }
     }

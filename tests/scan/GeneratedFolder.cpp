@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QtTest>
 
 #include <dirent.h>
 #include <unistd.h>
@@ -34,6 +35,26 @@ QString write(const QString& folder, const QString& name, const QByteArray& byte
 }
 
 } // namespace
+
+void GeneratedFolder::addRows(int seeds, quint32 spread)
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("automatic");
+    QTest::addColumn<quint32>("seed");
+    for (int mode : {-1, 0, 1, 2}) {
+        for (bool automatic : {true, false}) {
+            for (quint32 seed = 1; seed <= quint32(seeds); ++seed) {
+                const QByteArray name = QStringLiteral("mode %1, %2, seed %3")
+                                            .arg(mode)
+                                            .arg(automatic ? "automatic" : "manual")
+                                            .arg(seed)
+                                            .toLatin1();
+                QTest::newRow(name.constData())
+                    << mode << automatic << seed * spread + quint32(mode + 1);
+            }
+        }
+    }
+}
 
 QStringList GeneratedFolder::entriesOf(const QString& folder)
 {

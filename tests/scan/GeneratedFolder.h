@@ -21,6 +21,8 @@ public:
     // Why the folder could not be made here; empty when it was.
     QString skipped;
 
+    // Rows mode, automatic, seed for every scan mode and both kinds of pass, seeds per pair.
+    static void addRows(int seeds, quint32 spread);
     // Every entry of a folder as it is, links and hidden files included, records left out.
     static QStringList entriesOf(const QString& folder);
 

@@ -130,22 +130,7 @@ void TestScanEngine::initTestCase()
 
 void TestScanEngine::sameAsModel_data()
 {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("automatic");
-    QTest::addColumn<quint32>("seed");
-    for (int mode : {-1, 0, 1, 2}) {
-        for (bool automatic : {true, false}) {
-            for (quint32 seed = 1; seed <= 40; ++seed) {
-                const QByteArray name = QStringLiteral("mode %1, %2, seed %3")
-                                            .arg(mode)
-                                            .arg(automatic ? "automatic" : "manual")
-                                            .arg(seed)
-                                            .toLatin1();
-                QTest::newRow(name.constData())
-                    << mode << automatic << seed * 104729u + quint32(mode + 7);
-            }
-        }
-    }
+    GeneratedFolder::addRows(40, 104729u);
 }
 
 void TestScanEngine::sameAsModel()
