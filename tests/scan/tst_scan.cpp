@@ -1,5 +1,7 @@
 #include "ScanFixture.h"
 #include "ScanModel.h"
+#include "support/ScratchMount.h"
+#include "support/TempFolder.h"
 
 #include "dialogs/SystemSound.h"
 #include "scan/ScanRun.h"
@@ -617,6 +619,59 @@ void TestScan::randomFolders()
             textOf[name] = ScanModel::key(bytes);
         }
     }
+    // Second names: symbolic links (some through a bind mount of the folder inside itself) and
+    // hard links. A link is never the last copy of a text; two names of one file are one file.
+    const QStringList plain = textOf.keys();
+    QSet<QString> links;
+    TempFolder scratchPlace;
+    ScratchMount scratch(scratchPlace.path() + "/tmp", 64);
+    const bool viewed = QDir(fx.folder()).mkdir("view") && scratch.isMounted() &&
+                        scratch.bind(fx.folder(), fx.folder() + "/view");
+    for (int l = int(rng.bounded(4)); l > 0; --l) {
+        const QString to = plain[rng.bounded(int(plain.size()))];
+        const QString name = "lien" + QString::number(l) + ".eml";
+        const QString target =
+            viewed && rng.bounded(2) ? fx.folder() + "/view/" + to : fx.folder() + "/" + to;
+        QVERIFY(QFile::link(target, fx.folder() + "/" + name));
+        textOf[name] = textOf[to];
+        links.insert(name);
+    }
+    // Links to a copy outside the folder, named to come before or after the file they copy.
+    TempFolder outside;
+    for (int l = 1 + int(rng.bounded(2)); l > 0; --l) {
+        const QString of = plain[rng.bounded(int(plain.size()))];
+        const QString name =
+            (rng.bounded(2) ? "a-copie" : "zulu-copie") + QString::number(l) + ".eml";
+        const QByteArray copied = [&] {
+            QFile original(fx.folder() + "/" + of);
+            return original.open(QIODevice::ReadOnly) ? original.readAll() : QByteArray();
+        }();
+        QVERIFY(QFile::link(outside.write("o" + QString::number(l) + ".eml", copied),
+                            fx.folder() + "/" + name));
+        textOf[name] = textOf[of];
+        links.insert(name);
+    }
+    for (int h = int(rng.bounded(3)); h > 0; --h) {
+        const QString to = plain[rng.bounded(int(plain.size()))];
+        const QString name = "alpha-second" + QString::number(h) + ".eml";
+        QCOMPARE(::link(QFile::encodeName(fx.folder() + "/" + to).constData(),
+                        QFile::encodeName(fx.folder() + "/" + name).constData()),
+                 0);
+        textOf[name] = textOf[to];
+    }
+    auto sameFile = [&](const QString& a, const QString& b) {
+        struct stat sa;
+        struct stat sb;
+        return ::stat(QFile::encodeName(fx.folder() + "/" + a).constData(), &sa) == 0 &&
+               ::stat(QFile::encodeName(fx.folder() + "/" + b).constData(), &sb) == 0 &&
+               sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    };
+    QSet<QString> realTexts;
+    for (auto it = textOf.cbegin(); it != textOf.cend(); ++it) {
+        if (!links.contains(it.key()))
+            realTexts.insert(it.value());
+    }
+
     fx.setOption("MODE", QString::number(mode));
     fx.setOption("AUTO", automatic ? "1" : "0");
     TForm1& form = fx.start();
@@ -627,18 +682,25 @@ void TestScan::randomFolders()
                               seed);
     fx.scan();
 
-    const QStringList remaining = fx.filesInFolder();
-    const QStringList trashed = fx.filesInTrash();
+    // Links count by name, whether they still lead anywhere or not.
+    const QStringList remaining =
+        QDir(fx.folder()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
+    const QStringList trashed =
+        QDir(fx.trashFolder()).entryList(QDir::Files | QDir::System | QDir::Hidden, QDir::Name);
     QCOMPARE(remaining.size() + trashed.size(), textOf.size());
     QCOMPARE(fx.duplicatesListed().size(), trashed.size());
     // Every file moved to the trash has an equal text still in the folder.
     for (const QString& t : trashed) {
-        QFile moved(fx.trashFolder() + "/" + t);
-        QVERIFY(moved.open(QIODevice::ReadOnly));
-        const QString text = ScanModel::key(moved.readAll());
+        const QString text = textOf[t];
         QVERIFY2(std::any_of(remaining.begin(), remaining.end(),
                              [&](const QString& r) { return text == textOf[r]; }),
                  qPrintable(t));
+    }
+    // Every text a real file held is still held by a real file, never by a link alone.
+    for (const QString& text : realTexts) {
+        QVERIFY(std::any_of(remaining.begin(), remaining.end(), [&](const QString& r) {
+            return !links.contains(r) && textOf[r] == text;
+        }));
     }
     if (!automatic)
         return;
@@ -646,7 +708,8 @@ void TestScan::randomFolders()
     for (const QString& r : remaining) {
         const QString prefix = mode == 2 ? QString() : mode == 1 ? r.left(1) : QString();
         for (const QString& c : remaining) {
-            if (c == r)
+            // A real file is never the copy that goes beside a link.
+            if (c == r || sameFile(c, r) || (links.contains(r) && !links.contains(c)))
                 continue;
             const bool candidate = mode == 0 ? true : matchesPrefix(c, prefix);
             if (mode == 0) {
