@@ -73,3 +73,8 @@ QString CandidatePrefix(const QString& name, int mode)
         return name;
     }
 }
+
+QString CandidateMask(const QString& name, int mode)
+{
+    return CandidatePrefix(name, mode) + QLatin1Char('*');
+}

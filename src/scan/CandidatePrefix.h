@@ -6,3 +6,5 @@
 // mode: 0 the leading letters A to Z (after an optional "LE "), 1 the first character, 2 nothing,
 // any other value the whole name.
 QString CandidatePrefix(const QString& name, int mode);
+// The mask that chooses a reference's candidates: its prefix followed by "*".
+QString CandidateMask(const QString& name, int mode);

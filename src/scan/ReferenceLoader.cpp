@@ -36,8 +36,7 @@ void ReferenceLoader::CHARGE2Execute()
     if (name.isEmpty())
         return;
     TJvFileListBox* candidates = m_controls.candidateList;
-    candidates->setMask(CandidatePrefix(name, m_controls.scanModes->checkedId()) +
-                        QLatin1Char('*'));
+    candidates->setMask(CandidateMask(name, m_controls.scanModes->checkedId()));
     candidates->Update();
     const int count = candidates->itemCount();
     for (int i = count - 1; i >= 0; --i) {

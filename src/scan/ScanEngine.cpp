@@ -148,7 +148,7 @@ void ScanEngine::chooseCandidates(int position)
     m_view.candidatesFailed = false;
     const QString& name = m_names[position];
     freshenListing();
-    m_view.candidateMask = CandidatePrefix(name, m_listener.mode()) + QLatin1Char('*');
+    m_view.candidateMask = CandidateMask(name, m_listener.mode());
     m_candidatePatterns = base::MaskMatcher::splitMask(m_view.candidateMask);
     if (m_candidatePatterns.contains(QString())) {
         // Reading the list with an empty pattern fails where a re-read would.
