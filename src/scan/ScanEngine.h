@@ -60,7 +60,6 @@ public:
     View& view() { return m_view; }
     const View& view() const { return m_view; }
     const ScanListing& listing() const { return m_listing; }
-    const QString& referenceName() const { return m_names.at(m_view.position); }
     FingerprintIndex& index() { return m_index; }
 
 private:
