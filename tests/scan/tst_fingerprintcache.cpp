@@ -1,6 +1,7 @@
 // The fingerprint cache between runs: a file read back spares reading unchanged files; anything
 // but a whole file of this version is ignored and then replaced; a changed stamp, even on a reused
 // inode, is never taken for the same file.
+#include "CountingIndex.h"
 #include "scan/FingerprintIndex.h"
 #include "support/ScratchMount.h"
 #include "support/TempFolder.h"
@@ -20,22 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct CountingIndex {
-    FingerprintIndex index;
-    QStringList reads;
-    QMutex mutex;
-    CountingIndex()
-    {
-        index.setReader([this](const QString& path) {
-            {
-                const QMutexLocker lock(&mutex);
-                reads << QFileInfo(path).fileName();
-            }
-            return ReadOnlyFile::open(path);
-        });
-    }
-};
 
 QByteArray readBytes(const QString& path)
 {

@@ -1,5 +1,6 @@
 #include "base/Errors.h"
 #include "base/MaskMatcher.h"
+#include "CountingIndex.h"
 #include "scan/FingerprintIndex.h"
 #include "scan/ScanListing.h"
 #include "scan/TextCodec.h"
@@ -37,23 +38,6 @@ private slots:
 };
 
 namespace {
-
-struct CountingIndex {
-    FingerprintIndex index;
-    QStringList reads;
-    QMutex mutex;
-    CountingIndex()
-    {
-        // Called from the pool's threads.
-        index.setReader([this](const QString& path) {
-            {
-                const QMutexLocker lock(&mutex);
-                reads << QFileInfo(path).fileName();
-            }
-            return ReadOnlyFile::open(path);
-        });
-    }
-};
 
 // Moves a file's change stamps on, as a later write would.
 void touchLater(const QString& path)
