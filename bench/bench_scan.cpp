@@ -60,6 +60,20 @@ void fillFolder(const QString& folder, int mails, int duplicates)
     }
 }
 
+// A trash, a settings file and a generated folder of mails of the process's own, the scan
+// automatic in the given mode.
+void prepare(const QTemporaryDir& home, const QTemporaryDir& data, const QTemporaryDir& folder,
+             int mails, int duplicates, int mode)
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    SetExecutablePathForTesting(home.filePath("twindrop"));
+    fillFolder(folder.path(), mails, duplicates);
+    IniWriteString("OPTIONS", "DOSSIER", folder.path());
+    IniWriteString("OPTIONS", "MASQUE", QString());
+    IniWriteString("OPTIONS", "AUTO", "1");
+    IniWriteString("OPTIONS", "MODE", QString::number(mode));
+}
+
 // The baseline: every file of the folder opened and read whole, once.
 qint64 readEveryFileUs(const QString& folder)
 {
@@ -157,13 +171,7 @@ int runAsUser(const QStringList& args)
     const QString jdupes = QStandardPaths::findExecutable(QStringLiteral("jdupes"));
 
     QTemporaryDir home, data, folder;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
-    SetExecutablePathForTesting(home.filePath("twindrop"));
-    fillFolder(folder.path(), mails, duplicates);
-    IniWriteString("OPTIONS", "DOSSIER", folder.path());
-    IniWriteString("OPTIONS", "MASQUE", QString());
-    IniWriteString("OPTIONS", "AUTO", "1");
-    IniWriteString("OPTIONS", "MODE", QString::number(mode));
+    prepare(home, data, folder, mails, duplicates, mode);
     TForm1 form;
     form.show();
     if (!QTest::qWaitForWindowExposed(&form)) {
@@ -235,13 +243,7 @@ int main(int argc, char** argv)
 
     for (int mode : modes) {
         QTemporaryDir home, data, folder;
-        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
-        SetExecutablePathForTesting(home.filePath("twindrop"));
-        fillFolder(folder.path(), mails, duplicates);
-        IniWriteString("OPTIONS", "DOSSIER", folder.path());
-        IniWriteString("OPTIONS", "MASQUE", QString());
-        IniWriteString("OPTIONS", "AUTO", "1");
-        IniWriteString("OPTIONS", "MODE", QString::number(mode));
+        prepare(home, data, folder, mails, duplicates, mode);
         TForm1 form;
         form.show();
         // Sounds would measure the sound server, not the scan.
