@@ -37,6 +37,7 @@ void ScanEngine::run(const QString& folder, const QStringList& names,
     auto cleanUp = qScopeGuard([&] {
         m_haveReference = false;
         m_referenceFile.close();
+        m_comparer.clear();
         m_visits.clear();
         m_index.setFolder(-1, QString());
         m_journal.end();
@@ -210,7 +211,7 @@ bool ScanEngine::isDuplicate(int index)
     // never taken as the copy of a link, which may lead anywhere.
     if (m_referenceFile.isLink() && !candidate.isLink())
         return false;
-    if (!DescriptorTextsEqual(m_referenceFile.fd(), m_view.referencePath, candidate.fd(), path))
+    if (!m_comparer.equal(m_referenceFile.fd(), m_view.referencePath, candidate.fd(), path))
         return false;
     // Read for the pane only if it is shown: most duplicates go before the next paint.
     m_view.candidatePath = path;
@@ -288,7 +289,7 @@ bool ScanEngine::moveToTrash(int index)
                                    .arg(shownReference));
             return false;
         }
-        if (!DescriptorTextsEqual(reference.fd(), referencePath, candidate.fd(), path)) {
+        if (!m_comparer.equal(reference.fd(), referencePath, candidate.fd(), path)) {
             warnNotMoved(path, changedText);
             return false;
         }
@@ -310,7 +311,7 @@ bool ScanEngine::moveToTrash(int index)
         }
         try {
             if (!candidate.isLink() &&
-                !DescriptorTextsEqual(reference.fd(), referencePath, candidate.fd(), path)) {
+                !m_comparer.equal(reference.fd(), referencePath, candidate.fd(), path)) {
                 *why = changedText;
                 return false;
             }

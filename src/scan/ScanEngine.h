@@ -3,6 +3,7 @@
 #include "scan/FingerprintIndex.h"
 #include "scan/ScanFolder.h"
 #include "scan/ScanListing.h"
+#include "scan/TextComparer.h"
 #include "shell/MoveJournal.h"
 
 #include <QList>
@@ -99,6 +100,7 @@ private:
     FileStamp m_referenceStamp;
     // The reference as the pass compares with it, opened at its first comparison.
     ScanFolder::File m_referenceFile;
+    TextComparer m_comparer;
     QStringList m_candidatePatterns;
     // The candidates a pass visits, as listing indices, last first.
     QList<int> m_visits;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Compares one reference with its candidates through their open descriptors, reading both files
+// again at every call. Equality is a function of the two files' bytes alone, so what was read is
+// kept: the reference is decoded once for all its candidates, and a pair read again with the same
+// bytes (the checks before and after a move) is not decoded again.
+class TextComparer {
+public:
+    // As DescriptorTextsEqual, which it falls back to for files larger than one chunk.
+    bool equal(int referenceFd, const QString& referencePath, int candidateFd,
+               const QString& candidatePath);
+    // Frees what is kept.
+    void clear();
+
+private:
+    void takeReference(QByteArray bytes);
+
+    bool m_haveReference = false;
+    QByteArray m_referenceBytes;
+    QString m_referenceText;
+    // Folded on the first candidate whose text differs from the reference's but in case.
+    QString m_referenceForm;
+    bool m_haveReferenceForm = false;
+    bool m_haveCandidate = false;
+    QByteArray m_candidateBytes;
+    bool m_candidateEqual = false;
+};
