@@ -11,6 +11,7 @@
 #include <unicode/ustring.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -254,6 +255,35 @@ QString foldWithIcu(QStringView text, bool turkic);
 
 constexpr qsizetype kRunPiece = 256;
 
+// Code units below this are folded from a table: the letters of the scripts mail is written in.
+constexpr char16_t kFoldTableEnd = 0x3000;
+
+// ICU's full folding of each code unit from U+0080 up to kFoldTableEnd that folds to a single
+// unit; 0 for one that folds to several (as "ß"), left to ICU. Full folding looks at one code
+// point at a time, so a text folded unit by unit from this table is what ICU makes of it whole;
+// calling ICU for each accented letter cost most of the folding.
+const char16_t* singleUnitFolds()
+{
+    static const std::array<char16_t, kFoldTableEnd> table = [] {
+        std::array<char16_t, kFoldTableEnd> folds{};
+        for (char16_t c = 0x80; c < kFoldTableEnd; ++c) {
+            const UChar in = c;
+            UChar out[4];
+            UErrorCode status = U_ZERO_ERROR;
+            const int32_t length = u_strFoldCase(out, 4, &in, 1, U_FOLD_CASE_DEFAULT, &status);
+            if (U_SUCCESS(status) && length == 1)
+                folds[c] = out[0];
+        }
+        return folds;
+    }();
+    return table.data();
+}
+
+bool foldedFromTable(const char16_t* folds, char16_t c)
+{
+    return c < kFoldTableEnd && folds[c] != 0;
+}
+
 // Folds a text that is not Turkic, handing it to sink in pieces; line breaks are made CR LF on
 // the way when asked. Every rule but the Turkic one leaves ASCII but A to Z alone, so runs of
 // ASCII are done here and only the rest goes through ICU, one run at a time (full folding looks
@@ -267,6 +297,7 @@ qsizetype foldInPieces(QStringView text, bool normalizeBreaks,
     // Full folding lengthens a code unit to three at the most.
     char16_t out[kPiece + 3 * (kRunPiece + 1) + 2];
     qsizetype n = 0;
+    const char16_t* folds = singleUnitFolds();
     const auto* in = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype size = text.size();
     qsizetype i = 0;
@@ -284,9 +315,14 @@ qsizetype foldInPieces(QStringView text, bool normalizeBreaks,
             }
             ++unfolded;
             ++i;
+        } else if (foldedFromTable(folds, c)) {
+            out[n++] = folds[c];
+            ++unfolded;
+            ++i;
         } else {
             qsizetype end = i + 1;
-            while (end < size && in[end] >= 0x80 && end - i < kRunPiece)
+            while (end < size && in[end] >= 0x80 && !foldedFromTable(folds, in[end]) &&
+                   end - i < kRunPiece)
                 ++end;
             // A surrogate pair stays in one piece.
             if (end < size && end - i == kRunPiece && QChar::isHighSurrogate(in[end - 1]) &&

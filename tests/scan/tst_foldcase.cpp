@@ -13,6 +13,7 @@ class TestFoldCase : public QObject {
 
 private slots:
     void sameAsIcuOnMixedTexts();
+    void sameAsIcuForEveryCodeUnit();
 };
 
 namespace {
@@ -56,6 +57,19 @@ void TestFoldCase::sameAsIcuOnMixedTexts()
         for (int i = 0; i < count; ++i)
             text += pieces[int(random.bounded(qsizetype(pieces.size())))];
         QCOMPARE(FoldCase(text, false), icuFold(text));
+    }
+}
+
+// Each code unit alone, after a capital, and before one, so that table and ICU runs meet.
+void TestFoldCase::sameAsIcuForEveryCodeUnit()
+{
+    for (int unit = 0; unit <= 0xFFFF; ++unit) {
+        const QString alone{QChar(char16_t(unit))};
+        const QStringList texts{alone, "A" + alone + QStringLiteral("É"), alone + alone + "Z"};
+        for (const QString& text : texts) {
+            if (FoldCase(text, false) != icuFold(text))
+                QFAIL(qPrintable(QStringLiteral("U+%1").arg(unit, 4, 16, QLatin1Char('0'))));
+        }
     }
 }
 
