@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -133,14 +134,19 @@ QByteArray FingerprintIndex::nameInFolder(const QString& path) const
     return name;
 }
 
-FileStamp FingerprintIndex::stampOf(const QString& path) const
+FileStamp FingerprintIndex::stampOf(const QString& path, int* err) const
 {
     const QByteArray name = nameInFolder(path);
-    if (name.isEmpty())
-        return FileStamp::of(path);
+    errno = 0;
+    FileStamp stamp;
     struct stat info;
-    return ::fstatat(m_folderFd, name.constData(), &info, 0) == 0 ? FileStamp::of(info)
-                                                                  : FileStamp();
+    if (name.isEmpty())
+        stamp = FileStamp::of(path);
+    else if (::fstatat(m_folderFd, name.constData(), &info, 0) == 0)
+        stamp = FileStamp::of(info);
+    if (err)
+        *err = stamp.isValid() ? 0 : errno;
+    return stamp;
 }
 
 ReadOnlyFile FingerprintIndex::open(const QString& path) const
@@ -181,11 +187,22 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
 
 const FingerprintIndex::Entry& FingerprintIndex::update(const QString& path)
 {
-    const FileStamp stamp = stampOf(path);
+    int err = 0;
+    const FileStamp stamp = stampOf(path, &err);
     const auto found = m_entries.find(path);
     if (found != m_entries.end() && stamp.isValid() && found->stamp == stamp) {
         found->seenSecs = QDateTime::currentSecsSinceEpoch();
         return *found;
+    }
+    if (err == ENOENT) {
+        // Gone, as every duplicate moved earlier in the scan is when its turn as a reference
+        // comes: the error an open would raise, without opening, raising and catching it.
+        Entry entry;
+        entry.stamp = stamp;
+        entry.seenSecs = QDateTime::currentSecsSinceEpoch();
+        entry.error =
+            std::make_exception_ptr(FileOpenError(path, base::EInOutError::systemText(ENOENT)));
+        return *m_entries.insert(path, std::move(entry));
     }
     return *m_entries.insert(path, compute(path, stamp));
 }

@@ -117,7 +117,8 @@ private:
     Entry compute(const QString& path, const FileStamp& stamp) const;
 
     QHash<QString, Entry> m_entries;
-    FileStamp stampOf(const QString& path) const;
+    // err (when given) receives errno when the path names nothing, else 0.
+    FileStamp stampOf(const QString& path, int* err = nullptr) const;
     ReadOnlyFile open(const QString& path) const;
     // The name of a path of the open folder, empty when it is not one.
     QByteArray nameInFolder(const QString& path) const;

@@ -463,10 +463,15 @@ qsizetype StreamComparisonForm(QByteArrayView bytes, const std::function<void(QS
     return length;
 }
 
+base::EFOpenError FileOpenError(const QString& path, const QString& reason)
+{
+    return base::EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
+                                 .arg(base::PathRules::shownName(path), reason));
+}
+
 void ThrowFileOpenError(const QString& path, const QString& reason)
 {
-    throw base::EFOpenError(QStringLiteral("Impossible d'ouvrir le fichier \"%1\". %2")
-                                .arg(base::PathRules::shownName(path), reason));
+    throw FileOpenError(path, reason);
 }
 
 void ThrowTextTooLong()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/Errors.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QLocale>
@@ -65,7 +67,9 @@ constexpr qsizetype kTextPaneCapacity = qsizetype(64) * 1024 * 1024;
 // bytes, or all of them when fewer) reaches at least.
 qint64 FileTextLengthAtLeast(qint64 size, QByteArrayView head);
 
-// Raises EFOpenError: "Impossible d'ouvrir le fichier "path". reason".
+// EFOpenError: "Impossible d'ouvrir le fichier "path". reason".
+base::EFOpenError FileOpenError(const QString& path, const QString& reason);
+// Raises FileOpenError(path, reason).
 [[noreturn]] void ThrowFileOpenError(const QString& path, const QString& reason);
 QString FileTooLargeReason();
 // Raises EInvalidOperation as a text pane refuses a text longer than it holds.
