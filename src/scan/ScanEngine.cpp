@@ -38,6 +38,7 @@ void ScanEngine::run(const QString& folder, const QStringList& names,
         m_haveReference = false;
         m_referenceFile.close();
         m_comparer.clear();
+        m_trash.close();
         m_visits.clear();
         m_index.setFolder(-1, QString());
         m_journal.end();
@@ -337,7 +338,7 @@ bool ScanEngine::moveToTrash(int index)
     QString reason;
     QString trash;
     if (!SendToRecycleBinAt(m_folder.fd(), m_folder.path(), candidate.localName(), verify, &reason,
-                            &trash, record)) {
+                            &trash, record, &m_trash)) {
         m_journal.notMoved();
         warnNotMoved(path, reason);
         return false;

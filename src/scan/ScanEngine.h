@@ -5,6 +5,7 @@
 #include "scan/ScanListing.h"
 #include "scan/TextComparer.h"
 #include "shell/MoveJournal.h"
+#include "shell/RecycleBin.h"
 
 #include <QList>
 #include <QString>
@@ -101,6 +102,8 @@ private:
     // The reference as the pass compares with it, opened at its first comparison.
     ScanFolder::File m_referenceFile;
     TextComparer m_comparer;
+    // The trash stays open from one move to the next.
+    TrashSession m_trash;
     QStringList m_candidatePatterns;
     // The candidates a pass visits, as listing indices, last first.
     QList<int> m_visits;

@@ -397,9 +397,60 @@ bool leadsTo(const QByteArray& folderPath, const struct stat& folder)
            reached.st_dev == folder.st_dev && reached.st_ino == folder.st_ino;
 }
 
+} // namespace
+
+struct TrashSession::Chosen {
+    bool valid = false;
+    dev_t device = 0;
+    bool home = false;
+    QByteArray topPath; // the top of the file system, for a top-directory trash
+    Trash trash;
+};
+
+namespace {
+
+bool chooseTrash(int folderFd, dev_t device, TrashSession::Chosen* chosen, QString* reason)
+{
+    chosen->valid = false;
+    chosen->device = device;
+    const Found home = openHomeTrash(device, &chosen->trash, reason);
+    if (home == Found::Failed)
+        return false;
+    chosen->home = home == Found::Used;
+    if (!chosen->home) {
+        // A folder reached through a link has its trash at the top of the file system it really
+        // is on, where file managers look for it.
+        const Descriptor top = topFolder(folderFd, device);
+        if (!top.isOpen() || !realPathOf(top.fd, &chosen->topPath))
+            return fail(reason, noFolderPath());
+        if (!openTopTrash(top.fd, chosen->topPath, device, &chosen->trash, reason))
+            return false;
+    }
+    chosen->valid = true;
+    return true;
+}
+
+// Whether the open folder is still linked and still what its path leads to; a folder moved,
+// removed or swapped since it was checked is opened and checked again.
+bool stillStands(int fd, const QByteArray& path)
+{
+    struct stat open;
+    struct stat reached;
+    return ::fstat(fd, &open) == 0 && open.st_nlink > 0 && path.startsWith('/') &&
+           ::stat(path.constData(), &reached) == 0 && reached.st_dev == open.st_dev &&
+           reached.st_ino == open.st_ino;
+}
+
+bool keptTrashStands(const TrashSession::Chosen& chosen, dev_t device)
+{
+    return chosen.valid && chosen.device == device &&
+           stillStands(chosen.trash.files.fd, chosen.trash.root + "/files") &&
+           stillStands(chosen.trash.info.fd, chosen.trash.root + "/info");
+}
+
 bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
                  const TrashVerify& verify, QString* reason, QString* trashFolder,
-                 const TrashAboutToMove& aboutToMove)
+                 const TrashAboutToMove& aboutToMove, TrashSession* session)
 {
     if (trashFolder)
         trashFolder->clear();
@@ -422,26 +473,26 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
         return fail(reason, base::EInOutError::systemText(errno));
     const dev_t device = folderStat.st_dev;
 
+    TrashSession::Chosen own;
+    TrashSession::Chosen& chosen = session ? session->chosen() : own;
+    if (!keptTrashStands(chosen, device) && !chooseTrash(folderFd, device, &chosen, reason))
+        return false;
+    const Trash& trash = chosen.trash;
+    const bool home = chosen.home;
+
     // The home trash records the path as the user reached it; a top-directory trash records it
     // relative to its top, so the record stays right wherever the file system is mounted.
-    Trash trash;
     QByteArray recorded;
-    const Found home = openHomeTrash(device, &trash, reason);
-    if (home == Found::Failed)
-        return false;
-    if (home == Found::Used) {
+    if (home) {
         // A path that no longer leads to this folder (renamed, or swapped for a link since it
         // was opened) would send a restore elsewhere: the folder's real path stands instead.
         if (!leadsTo(folderPath, folderStat) && !realPathOf(folderFd, &folderPath))
             return fail(reason, noFolderPath());
         recorded = joined(folderPath, name);
     } else {
-        // A folder reached through a link has its trash at the top of the file system it really
-        // is on, where file managers look for it.
-        const Descriptor top = topFolder(folderFd, device);
-        QByteArray topPath;
+        const QByteArray& topPath = chosen.topPath;
         QByteArray realFolder;
-        if (!top.isOpen() || !realPathOf(top.fd, &topPath) || !realPathOf(folderFd, &realFolder))
+        if (!realPathOf(folderFd, &realFolder))
             return fail(reason, noFolderPath());
         if (realFolder == topPath)
             recorded = name;
@@ -451,8 +502,6 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
             recorded = realFolder.mid(topPath.size() + 1) + '/' + name;
         else
             return fail(reason, noFolderPath());
-        if (!openTopTrash(top.fd, topPath, device, &trash, reason))
-            return false;
     }
     if (trashFolder)
         *trashFolder = shown(trash.root);
@@ -505,8 +554,7 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
     }
     // The folder renamed or swapped while the file moved: the record follows the file.
     QByteArray realFolder;
-    if (home == Found::Used && !leadsTo(folderPath, folderStat) &&
-        realPathOf(folderFd, &realFolder)) {
+    if (home && !leadsTo(folderPath, folderStat) && realPathOf(folderFd, &realFolder)) {
         const int again = ::openat(trash.info.fd, infoName.constData(),
                                    O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
         if (again >= 0) {
@@ -520,6 +568,15 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
 }
 
 } // namespace
+
+TrashSession::TrashSession() : m_chosen(std::make_unique<Chosen>()) {}
+
+TrashSession::~TrashSession() = default;
+
+void TrashSession::close()
+{
+    *m_chosen = Chosen();
+}
 
 QString HomeTrashPath()
 {
@@ -535,7 +592,7 @@ QString HomeTrashPath()
 
 bool SendToRecycleBinAt(int folderFd, const QString& folderPath, const QByteArray& name,
                         const TrashVerify& verify, QString* reason, QString* trashFolder,
-                        const TrashAboutToMove& aboutToMove)
+                        const TrashAboutToMove& aboutToMove, TrashSession* session)
 {
     // An unencodable or relative folder text is replaced by where the folder really is.
     QByteArray path;
@@ -543,7 +600,7 @@ bool SendToRecycleBinAt(int folderFd, const QString& folderPath, const QByteArra
         path.clear();
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
-    return moveToTrash(folderFd, path, name, verify, reason, trashFolder, aboutToMove);
+    return moveToTrash(folderFd, path, name, verify, reason, trashFolder, aboutToMove, session);
 }
 
 bool SendToRecycleBin(const QString& fileName, QString* reason)
@@ -570,5 +627,5 @@ bool SendToRecycleBin(const QString& fileName, QString* reason)
     if (!folderFd.isOpen())
         return fail(reason, base::EInOutError::systemText(errno));
     return moveToTrash(folderFd.fd, folder, name, TrashVerify(), reason, nullptr,
-                       TrashAboutToMove());
+                       TrashAboutToMove(), nullptr);
 }

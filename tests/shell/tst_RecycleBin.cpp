@@ -46,6 +46,8 @@ private slots:
     void linkToAFileGoesItself();
     void onlyANameOfTheFolderIsTaken_data();
     void onlyANameOfTheFolderIsTaken();
+    void keptTrashChangedBetweenMoves_data();
+    void keptTrashChangedBetweenMoves();
 
 private:
     QStringList entries(const QString& folder) const
@@ -754,6 +756,60 @@ void TestRecycleBin::onlyANameOfTheFolderIsTaken()
     QCOMPARE(readFile(local(mails.filePath(QStringLiteral("sub/x.eml")))), QByteArray("text"));
     QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("Trash/files"))) ||
             entries(home.filePath(QStringLiteral("Trash/files"))).isEmpty());
+}
+
+// A session keeps the trash open from one move to the next; whatever happened to it in between,
+// the next file lands where a file manager finds it, or stays where it is.
+void TestRecycleBin::keptTrashChangedBetweenMoves_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("secondMoved");
+    QTest::newRow("nothing") << "nothing" << true;
+    QTest::newRow("trash removed by the user") << "removed" << true;
+    QTest::newRow("trash renamed away") << "renamed" << true;
+    QTest::newRow("files folder swapped for a link") << "linked" << false;
+}
+
+void TestRecycleBin::keptTrashChangedBetweenMoves()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, secondMoved);
+    TempFolder home;
+    TempFolder mails;
+    TempFolder elsewhere;
+    qputenv("XDG_DATA_HOME", local(home.path()));
+    const QByteArray trash = local(home.path()) + "/Trash";
+    mails.write(QStringLiteral("first.eml"), "first");
+    const QString second = mails.write(QStringLiteral("second.eml"), "second");
+    const int folder = ::open(local(mails.path()).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    QVERIFY(folder >= 0);
+    auto closeFolder = qScopeGuard([&] { ::close(folder); });
+
+    TrashSession session;
+    QString reason;
+    QVERIFY(SendToRecycleBinAt(folder, mails.path(), "first.eml", TrashVerify(), &reason, nullptr,
+                               TrashAboutToMove(), &session));
+    if (change == "removed") {
+        QVERIFY(QDir(QFile::decodeName(trash)).removeRecursively());
+    } else if (change == "renamed") {
+        QVERIFY(::rename(trash.constData(), (trash + ".old").constData()) == 0);
+    } else if (change == "linked") {
+        QVERIFY(::rename((trash + "/files").constData(), (trash + "/files.old").constData()) == 0);
+        QVERIFY(::symlink(local(elsewhere.path()).constData(), (trash + "/files").constData()) ==
+                0);
+    }
+    const bool moved = SendToRecycleBinAt(folder, mails.path(), "second.eml", TrashVerify(),
+                                          &reason, nullptr, TrashAboutToMove(), &session);
+    QCOMPARE(moved, secondMoved);
+    QVERIFY(entries(elsewhere.path()).isEmpty());
+    if (secondMoved) {
+        QCOMPARE(readFile(trash + "/files/second.eml"), QByteArray("second"));
+        QCOMPARE(recordedPath(trash + "/info/second.eml.trashinfo"), local(second));
+    } else {
+        QVERIFY(!reason.isEmpty());
+        QCOMPARE(readFile(local(second)), QByteArray("second"));
+        QVERIFY(!QFileInfo::exists(QFile::decodeName(trash + "/info/second.eml.trashinfo")));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRecycleBin)
