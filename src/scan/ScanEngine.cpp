@@ -92,9 +92,12 @@ void ScanEngine::run(const QString& folder, const QStringList& names,
         m_view.caption = base::PathRules::shownName(m_names[i]);
         // A reference whose file is gone, or could not be read, gets no pass.
         if (m_haveReference && !m_visits.isEmpty()) {
-            if (!pass(m_listener.automatic()))
+            const bool automatic = m_listener.automatic();
+            if (!pass(automatic))
                 break;
-            keepAlive(true);
+            // An automatic pass shows nothing that waits for an answer: the window is served
+            // every few milliseconds, as between files, rather than after every candidate.
+            keepAlive(!automatic);
         } else {
             keepAlive(false);
         }
@@ -361,7 +364,7 @@ bool ScanEngine::pass(bool automatic)
                 // Listed once really moved: the list names only what is in the trash.
                 if (moveToTrash(candidate)) {
                     m_view.moved.append(name);
-                    keepAlive(true);
+                    keepAlive(false);
                     clearPanes();
                 }
             } else {
@@ -380,7 +383,7 @@ bool ScanEngine::pass(bool automatic)
                 }
             }
         }
-        keepAlive(true);
+        keepAlive(!automatic);
         if (stopTest())
             break;
     }
