@@ -10,6 +10,7 @@
 
 #include "app/TForm1.h"
 #include "MailCorpus.h"
+#include "scan/FingerprintIndex.h"
 #include "scan/ScanRun.h"
 #include "settings/SettingsHelpers.h"
 #include "support/DialogAnswerer.h"
@@ -72,6 +73,9 @@ void prepare(const QTemporaryDir& home, const QTemporaryDir& data, const QTempor
     IniWriteString("OPTIONS", "MASQUE", QString());
     IniWriteString("OPTIONS", "AUTO", "1");
     IniWriteString("OPTIONS", "MODE", QString::number(mode));
+    // A first scan meets the folder for the first time: no fingerprints kept by earlier runs,
+    // whose folders are long gone, are read.
+    QFile::remove(FingerprintIndex::cachePath());
 }
 
 // The baseline: every file of the folder opened and read whole, once.
