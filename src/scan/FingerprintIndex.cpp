@@ -2,14 +2,15 @@
 
 #include "base/Errors.h"
 #include "base/PathRules.h"
+#include "base/WriteAll.h"
 #include "scan/ComparisonStream.h"
 #include "scan/TextCodec.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QtEndian>
 #include <QThreadPool>
@@ -185,15 +186,25 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
     return entry;
 }
 
+void FingerprintIndex::markSeen(Entry& entry, qint64 nowSecs)
+{
+    // Kept to the day: a folder scanned again and again, unchanged, is not written every time.
+    if (nowSecs - entry.seenSecs < kSeenStepSecs && nowSecs >= entry.seenSecs)
+        return;
+    entry.seenSecs = nowSecs;
+    m_unsaved = true;
+}
+
 const FingerprintIndex::Entry& FingerprintIndex::update(const QString& path)
 {
     int err = 0;
     const FileStamp stamp = stampOf(path, &err);
     const auto found = m_entries.find(path);
     if (found != m_entries.end() && stamp.isValid() && found->stamp == stamp) {
-        found->seenSecs = QDateTime::currentSecsSinceEpoch();
+        markSeen(*found, QDateTime::currentSecsSinceEpoch());
         return *found;
     }
+    m_unsaved = true;
     if (err == ENOENT) {
         // Gone, as every duplicate moved earlier in the scan is when its turn as a reference
         // comes: the error an open would raise, without opening, raising and catching it.
@@ -300,10 +311,11 @@ void FingerprintIndex::refresh(const QStringList& paths, const std::function<boo
     for (Job& job : jobs) {
         if (job.done) {
             m_entries.insert(job.path, std::move(job.result));
+            m_unsaved = true;
         } else if (job.unchanged) {
             const auto entry = m_entries.find(job.path);
             if (entry != m_entries.end())
-                entry->seenSecs = now;
+                markSeen(*entry, now);
         }
     }
 }
@@ -510,16 +522,29 @@ bool FingerprintIndex::save(const QString& path) const
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const QByteArray bytes = encode(m_entries, QDateTime::currentSecsSinceEpoch());
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    // A new file that then takes the old one's place in one step. It is not forced to the disk:
+    // a cache cut short by a crash fails its checksum and is only read again from the files.
+    const QByteArray target = QFile::encodeName(path);
+    QByteArray temporary;
+    int fd = -1;
+    for (int n = 0; n < 100 && fd < 0; ++n) {
+        temporary = target + ".new-" + QByteArray::number(QCoreApplication::applicationPid()) +
+                    '-' + QByteArray::number(n);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0600);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    const bool written = base::WriteAll(fd, bytes);
+    if (::close(fd) != 0 || !written || ::rename(temporary.constData(), target.constData()) != 0) {
+        ::unlink(temporary.constData());
         return false;
     }
-    return file.commit();
+    m_unsaved = false;
+    return true;
 }
 
 void FingerprintIndex::loadCache()
@@ -530,10 +555,16 @@ void FingerprintIndex::loadCache()
     load(cachePath());
 }
 
+bool FingerprintIndex::saveIfChanged(const QString& path) const
+{
+    // Nothing new since the file was read or written: it says what it would say again.
+    return !m_unsaved || save(path);
+}
+
 bool FingerprintIndex::saveCache() const noexcept
 {
     try {
-        return save(cachePath());
+        return saveIfChanged(cachePath());
     } catch (...) {
         // Only time is lost: the next run reads the files again.
         return false;

@@ -95,6 +95,8 @@ public:
     static QString cachePath();
     // Entries not seen for this long are not kept, nor more than the cache's size allows.
     static constexpr qint64 kCacheKeepSecs = qint64(90) * 24 * 3600;
+    // How stale a kept "last seen" time may be.
+    static constexpr qint64 kSeenStepSecs = qint64(24) * 3600;
     static constexpr qint64 kCacheMaxBytes = qint64(96) * 1024 * 1024;
     // Adds the cache file's entries for the files this index does not know yet. A cached entry
     // is used only while the file's stamp is the one it was made for, and a fingerprint only
@@ -106,7 +108,10 @@ public:
     bool save(const QString& path) const;
     // load(cachePath()) the first time it is called; later calls do nothing.
     void loadCache();
-    // save(cachePath()); raises nothing, as it runs while a scan ends, whichever way.
+    // save(path) when entries were added or changed, or seen on a later day, since the last
+    // load or save; true without writing otherwise.
+    bool saveIfChanged(const QString& path) const;
+    // saveIfChanged(cachePath()); raises nothing, as it runs while a scan ends, whichever way.
     bool saveCache() const noexcept;
     // The cache file's format, apart for tests and fuzzing. decode is false, and entries left
     // empty, for anything but a whole file of this version made under the current rules.
@@ -115,6 +120,7 @@ public:
 
 private:
     Entry compute(const QString& path, const FileStamp& stamp) const;
+    void markSeen(Entry& entry, qint64 nowSecs);
 
     QHash<QString, Entry> m_entries;
     // err (when given) receives errno when the path names nothing, else 0.
@@ -125,6 +131,8 @@ private:
 
     Reader m_reader;
     bool m_cacheLoaded = false;
+    // Entries added, changed or seen on a later day since the cache file was last written.
+    mutable bool m_unsaved = false;
     int m_folderFd = -1;
     QString m_folderPrefix;
 };

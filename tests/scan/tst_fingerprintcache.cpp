@@ -58,6 +58,7 @@ private slots:
     void unseenEntriesDropped();
     void boundedInSize();
     void reusedInodeNeverReusesAFingerprint();
+    void writtenOnlyWhenSomethingChanged();
 };
 
 void TestFingerprintCache::unchangedFilesAreNotReadAgain()
@@ -236,6 +237,54 @@ void TestFingerprintCache::reusedInodeNeverReusesAFingerprint()
     QCOMPARE(next.index.size(), 1);
     QCOMPARE(next.index.update(path).print, Fingerprint::ofFile(QByteArrayView("other text")));
     QCOMPARE(next.reads, QStringList{"a.eml"});
+}
+
+// Each save makes a new file that replaces the old one, so its inode tells whether it was written.
+void TestFingerprintCache::writtenOnlyWhenSomethingChanged()
+{
+    TempFolder mails;
+    const QStringList paths{mails.write("a.eml", "alpha"), mails.write("b.eml", "beta")};
+    const QString cache = mails.filePath("cache/fingerprints");
+    auto inode = [&] {
+        struct stat st;
+        return ::stat(QFile::encodeName(cache).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    FingerprintIndex index;
+    index.refresh(paths);
+    QVERIFY(index.saveIfChanged(cache));
+    const ino_t first = inode();
+    QVERIFY(first != 0);
+    index.refresh(paths);
+    QVERIFY(index.saveIfChanged(cache));
+    QCOMPARE(inode(), first);
+    writeBytes(paths[1], "beta, changed");
+    index.refresh(paths);
+    QVERIFY(index.saveIfChanged(cache));
+    const ino_t second = inode();
+    QVERIFY(second != first);
+    // No temporary file is left beside it.
+    QCOMPARE(QDir(mails.filePath("cache")).entryList(QDir::Files), QStringList{"fingerprints"});
+
+    // Read back by another run, nothing is new; seen again days later, the seen time is kept.
+    FingerprintIndex next;
+    QVERIFY(next.load(cache));
+    next.refresh(paths);
+    QVERIFY(next.saveIfChanged(cache));
+    QCOMPARE(inode(), second);
+    QHash<QString, FingerprintIndex::Entry> entries;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    QVERIFY(FingerprintIndex::decode(readBytes(cache), &entries, now));
+    for (auto& entry : entries)
+        entry.seenSecs -= 2 * FingerprintIndex::kSeenStepSecs;
+    writeBytes(cache, FingerprintIndex::encode(entries, now));
+    FingerprintIndex later;
+    QVERIFY(later.load(cache));
+    later.refresh(paths);
+    QVERIFY(later.saveIfChanged(cache));
+    QVERIFY(FingerprintIndex::decode(readBytes(cache), &entries, now));
+    QCOMPARE(entries.size(), 2);
+    for (const auto& entry : std::as_const(entries))
+        QVERIFY(entry.seenSecs >= now - 60);
 }
 
 QTEST_GUILESS_MAIN(TestFingerprintCache)
