@@ -58,7 +58,7 @@ void ScanEngine::run(const QString& folder, const QStringList& names,
     m_index.loadCache();
     m_journal.begin(m_folder.path());
     // Every file is fingerprinted before the first reference; unchanged files were already.
-    m_listing.read(m_folder.fd(), m_folder.path(), kinds, [this] { keepAlive(true); });
+    m_listing.read(m_folder.fd(), m_folder.path(), kinds, [this] { keepAlive(false); });
     m_index.refresh(m_listing.paths(), [this] {
         keepAlive(true);
         return !stopTest();
@@ -139,7 +139,7 @@ void ScanEngine::freshenListing()
     if (!m_listing.isStale())
         return;
     // Another program added, removed or renamed files: seen from this reference on.
-    m_listing.read(m_folder.fd(), m_folder.path(), m_listing.kinds(), [this] { keepAlive(true); });
+    m_listing.read(m_folder.fd(), m_folder.path(), m_listing.kinds(), [this] { keepAlive(false); });
     m_index.refresh(m_listing.paths(), [this] {
         keepAlive(true);
         return true;
