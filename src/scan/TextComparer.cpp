@@ -5,25 +5,34 @@
 #include "scan/DescriptorText.h"
 #include "scan/TextCodec.h"
 
+#include <cerrno>
 #include <new>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// The size at which a file is read whole; -1 for a larger one, left to the streamed comparison.
-qint64 wholeSize(int fd)
+// Reads the file from its start into buffer (kChunk + 1 bytes), without moving its offset.
+// Returns the size read, or -1 when the file holds more than a chunk and is left to the stream.
+// Raises EFOpenError naming path when a read fails.
+qsizetype readChunk(int fd, QByteArray& buffer, const QString& path)
 {
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || info.st_size > ComparisonStream::kChunk)
-        return -1;
-    return qint64(info.st_size);
-}
-
-QByteArray readFromStart(int fd, qint64 size, const QString& path)
-{
-    ::lseek(fd, 0, SEEK_SET);
-    return ReadDescriptor(fd, size, path);
+    if (buffer.size() != ComparisonStream::kChunk + 1)
+        buffer.resize(ComparisonStream::kChunk + 1);
+    qsizetype total = 0;
+    for (;;) {
+        const ssize_t count =
+            ::pread(fd, buffer.data() + total, size_t(buffer.size() - total), off_t(total));
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowFileOpenError(path, base::EInOutError::systemText(errno));
+        }
+        if (count == 0)
+            return total;
+        total += count;
+        if (total > ComparisonStream::kChunk)
+            return -1;
+    }
 }
 
 } // namespace
@@ -41,15 +50,17 @@ void TextComparer::takeReference(QByteArray bytes)
 bool TextComparer::equal(int referenceFd, const QString& referencePath, int candidateFd,
                          const QString& candidatePath)
 {
-    const qint64 referenceSize = wholeSize(referenceFd);
-    const qint64 candidateSize = wholeSize(candidateFd);
-    if (referenceSize < 0 || candidateSize < 0)
-        return DescriptorTextsEqual(referenceFd, referencePath, candidateFd, candidatePath);
     try {
-        QByteArray reference = readFromStart(referenceFd, referenceSize, referencePath);
+        const qsizetype referenceSize = readChunk(referenceFd, m_buffer, referencePath);
+        if (referenceSize < 0)
+            return DescriptorTextsEqual(referenceFd, referencePath, candidateFd, candidatePath);
+        const QByteArrayView reference(m_buffer.constData(), referenceSize);
         if (!m_haveReference || reference != m_referenceBytes)
-            takeReference(std::move(reference));
-        QByteArray candidate = readFromStart(candidateFd, candidateSize, candidatePath);
+            takeReference(reference.toByteArray());
+        const qsizetype candidateSize = readChunk(candidateFd, m_buffer, candidatePath);
+        if (candidateSize < 0)
+            return DescriptorTextsEqual(referenceFd, referencePath, candidateFd, candidatePath);
+        const QByteArrayView candidate(m_buffer.constData(), candidateSize);
         if (m_haveCandidate && candidate == m_candidateBytes)
             return m_candidateEqual;
 
@@ -65,7 +76,7 @@ bool TextComparer::equal(int referenceFd, const QString& referencePath, int cand
                 same = ComparisonForm(text) == m_referenceForm;
             }
         }
-        m_candidateBytes = std::move(candidate);
+        m_candidateBytes = candidate.toByteArray();
         m_candidateEqual = same;
         m_haveCandidate = true;
         return same;
@@ -84,4 +95,5 @@ void TextComparer::clear()
     m_haveReferenceForm = false;
     m_haveCandidate = false;
     m_candidateBytes = QByteArray();
+    m_buffer = QByteArray();
 }

@@ -27,4 +27,6 @@ private:
     bool m_haveCandidate = false;
     QByteArray m_candidateBytes;
     bool m_candidateEqual = false;
+    // What is read, a chunk and one byte at the most, before it is kept.
+    QByteArray m_buffer;
 };
