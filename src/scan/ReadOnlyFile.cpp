@@ -32,15 +32,17 @@ ReadOnlyFile ReadOnlyFile::open(const QString& path)
 }
 
 ReadOnlyFile ReadOnlyFile::openAt(int folderFd, const QByteArray& name, const QString& path,
-                                  struct stat* given)
+                                  struct stat* given, bool seenRegular)
 {
     struct stat own;
     struct stat& info = given ? *given : own;
     // Checked before opening so that a FIFO or a device is never even opened.
-    if (::fstatat(folderFd, name.constData(), &info, 0) != 0)
-        ThrowFileOpenError(path, base::EInOutError::systemText(errno));
-    if (!S_ISREG(info.st_mode))
-        ThrowFileOpenError(path, notRegularReason(info.st_mode));
+    if (!seenRegular) {
+        if (::fstatat(folderFd, name.constData(), &info, 0) != 0)
+            ThrowFileOpenError(path, base::EInOutError::systemText(errno));
+        if (!S_ISREG(info.st_mode))
+            ThrowFileOpenError(path, notRegularReason(info.st_mode));
+    }
     ReadOnlyFile file(
         ::openat(folderFd, name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY), path,
         0);

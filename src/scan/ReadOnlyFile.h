@@ -12,9 +12,11 @@ class ReadOnlyFile {
 public:
     static ReadOnlyFile open(const QString& path);
     // The same for a name relative to an open folder (or AT_FDCWD); path names it in errors.
-    // info, when given, receives what fstat says of the open file.
+    // info, when given, receives what fstat says of the open file. seenRegular: the caller has
+    // just looked at the name itself (not following a link) and seen a regular file, so that
+    // look stands for the one made before opening.
     static ReadOnlyFile openAt(int folderFd, const QByteArray& name, const QString& path,
-                               struct ::stat* info = nullptr);
+                               struct ::stat* info = nullptr, bool seenRegular = false);
 
     ReadOnlyFile(ReadOnlyFile&& other) noexcept;
     ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;

@@ -107,13 +107,14 @@ ScanFolder::File ScanFolder::openFile(const QString& name) const
         ThrowFileOpenError(path, base::EInOutError::systemText(ENOENT));
     File file;
     struct stat own;
-    if (::fstatat(m_fd, local.constData(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISLNK(own.st_mode)) {
+    const bool looked = ::fstatat(m_fd, local.constData(), &own, AT_SYMLINK_NOFOLLOW) == 0;
+    if (looked && S_ISLNK(own.st_mode)) {
         file.m_isLink = true;
         file.m_linkStamp = FileStamp::of(own);
     }
     struct stat info;
-    file.m_fd = ReadOnlyFile::openAt(m_fd, local, path, &info).release();
+    file.m_fd =
+        ReadOnlyFile::openAt(m_fd, local, path, &info, looked && S_ISREG(own.st_mode)).release();
     file.m_stamp = FileStamp::of(info);
     file.m_name = name;
     file.m_localName = local;
