@@ -56,6 +56,7 @@ struct Trash {
     Descriptor files;
     Descriptor info;
     bool topDir = false; // records hold paths relative to the top of the file system
+    long nameMax = 0;    // the longest name info/ takes, asked once
 };
 
 enum class Found { Used, NotHere, Failed };
@@ -320,12 +321,13 @@ const QByteArray kInfoSuffix = ".trashinfo";
 
 // Reserves a name in info/ with O_EXCL, the way the trash protocol keeps two deletions apart;
 // a name already taken in files/ (a record lost by someone else) is skipped too.
-int reserveInfo(const Trash& trash, const QByteArray& name, QByteArray* chosen)
+int reserveInfo(Trash& trash, const QByteArray& name, QByteArray* chosen)
 {
-    long nameMax = ::fpathconf(trash.info.fd, _PC_NAME_MAX);
-    if (nameMax <= 0)
-        nameMax = NAME_MAX;
-    const qsizetype limit = qsizetype(nameMax) - kInfoSuffix.size();
+    if (trash.nameMax <= 0)
+        trash.nameMax = ::fpathconf(trash.info.fd, _PC_NAME_MAX);
+    if (trash.nameMax <= 0)
+        trash.nameMax = NAME_MAX;
+    const qsizetype limit = qsizetype(trash.nameMax) - kInfoSuffix.size();
     for (int n = 1; n < 100000; ++n) {
         QByteArray candidate = n == 1 ? name : name + '.' + QByteArray::number(n);
         if (candidate.size() > limit)
@@ -405,6 +407,8 @@ struct TrashSession::Chosen {
     bool home = false;
     QByteArray topPath; // the top of the file system, for a top-directory trash
     Trash trash;
+    struct stat files = {}; // files/ and info/ as they were when checked
+    struct stat info = {};
 };
 
 namespace {
@@ -426,26 +430,25 @@ bool chooseTrash(int folderFd, dev_t device, TrashSession::Chosen* chosen, QStri
         if (!openTopTrash(top.fd, chosen->topPath, device, &chosen->trash, reason))
             return false;
     }
-    chosen->valid = true;
+    chosen->valid = ::fstat(chosen->trash.files.fd, &chosen->files) == 0 &&
+                    ::fstat(chosen->trash.info.fd, &chosen->info) == 0;
     return true;
 }
 
-// Whether the open folder is still linked and still what its path leads to; a folder moved,
-// removed or swapped since it was checked is opened and checked again.
-bool stillStands(int fd, const QByteArray& path)
+// Whether the path still leads to the folder that was checked and kept open: one moved,
+// removed or swapped since is opened and checked again.
+bool stillStands(const struct stat& kept, const QByteArray& path)
 {
-    struct stat open;
     struct stat reached;
-    return ::fstat(fd, &open) == 0 && open.st_nlink > 0 && path.startsWith('/') &&
-           ::stat(path.constData(), &reached) == 0 && reached.st_dev == open.st_dev &&
-           reached.st_ino == open.st_ino;
+    return path.startsWith('/') && ::stat(path.constData(), &reached) == 0 &&
+           reached.st_dev == kept.st_dev && reached.st_ino == kept.st_ino;
 }
 
 bool keptTrashStands(const TrashSession::Chosen& chosen, dev_t device)
 {
     return chosen.valid && chosen.device == device &&
-           stillStands(chosen.trash.files.fd, chosen.trash.root + "/files") &&
-           stillStands(chosen.trash.info.fd, chosen.trash.root + "/info");
+           stillStands(chosen.files, chosen.trash.root + "/files") &&
+           stillStands(chosen.info, chosen.trash.root + "/info");
 }
 
 bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
@@ -477,7 +480,7 @@ bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
     TrashSession::Chosen& chosen = session ? session->chosen() : own;
     if (!keptTrashStands(chosen, device) && !chooseTrash(folderFd, device, &chosen, reason))
         return false;
-    const Trash& trash = chosen.trash;
+    Trash& trash = chosen.trash;
     const bool home = chosen.home;
 
     // The home trash records the path as the user reached it; a top-directory trash records it
