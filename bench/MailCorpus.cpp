@@ -45,6 +45,20 @@ QString makeMail(QRandomGenerator& random, int index)
     return mail;
 }
 
+QString withAttachment(QRandomGenerator& random, const QString& mail)
+{
+    QByteArray data(4 * (1024 + qsizetype(random.bounded(14 * 1024))), Qt::Uninitialized);
+    random.fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+    const QByteArray base64 = data.toBase64();
+    QString result = mail;
+    result += QStringLiteral("\n--frontiere\nContent-Type: application/pdf; name=\"piece.pdf\"\n"
+                             "Content-Transfer-Encoding: base64\n\n");
+    for (qsizetype at = 0; at < base64.size(); at += 76)
+        result += QString::fromLatin1(base64.mid(at, 76)) + QLatin1Char('\n');
+    result += QStringLiteral("--frontiere--\n");
+    return result;
+}
+
 QByteArray encode(const QString& mail, int form)
 {
     QString text = mail;

@@ -8,6 +8,8 @@
 
 // One mail with headers, quoted lines and a signature; index makes it unique.
 QString makeMail(QRandomGenerator& random, int index);
+// The mail as exported with an attachment: a MIME part of random bytes in base64, of 4 to 60 KB.
+QString withAttachment(QRandomGenerator& random, const QString& mail);
 // The mail as a file's bytes in one of six forms (UTF-8 with or without a mark, UTF-16 LE and
 // BE, lone CR breaks, Windows-1252).
 QByteArray encode(const QString& mail, int form);

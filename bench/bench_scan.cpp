@@ -1,12 +1,14 @@
 // A full automatic scan, offscreen, of a folder of generated e-mails holding duplicates, then a
 // second scan of the same folder, in each mode asked for:
-//     bench_scan [--cold] [--user] [mails [duplicates [modes...]]]      (default 4000 400 2)
+//     bench_scan [--cold] [--user] [--attachments] [mails [duplicates [modes...]]]
+//                                                                      (default 4000 400 2)
 // Each time is printed with its ratio to reading every file of the folder once, measured in the
 // same run, and the peak memory of the process. With --cold (root only) the page cache is dropped
 // before the reading and again before the first scan, as for a folder not read since boot.
 // With --user the scan runs as a user meets it: on the platform given (an X server: see
 // bench_x.sh), with the beep on as at a first start, the first scan compared with `cat` of the
-// folder and the second with `jdupes` on it, each measured in the same run.
+// folder and the second with `jdupes` on it, each measured in the same run. With --attachments
+// every mail carries a base64 attachment of 4 to 60 KB and its copies are the same bytes.
 
 #include "app/TForm1.h"
 #include "MailCorpus.h"
@@ -38,11 +40,16 @@ namespace {
 const QStringList kStems = {"facture", "reunion", "Re ",  "LE projet", "commande", "vacances",
                             "rapport", "budget",  "Noel", "agenda",    "contrat",  "photos"};
 
+// --attachments: mails as exported with an attachment, their copies the same bytes, as copies
+// of real mail mostly are.
+bool g_attachments = false;
+
 // Mail i is made again from its own seed wherever it is needed, so that no text is held.
 QString mailNumber(int i)
 {
     QRandomGenerator random(quint32(1000 + i));
-    return makeMail(random, i);
+    const QString mail = makeMail(random, i);
+    return g_attachments ? withAttachment(random, mail) : mail;
 }
 
 void fillFolder(const QString& folder, int mails, int duplicates)
@@ -57,7 +64,7 @@ void fillFolder(const QString& folder, int mails, int duplicates)
         const int i = int(random.bounded(originals));
         const QString name =
             QStringLiteral("%1 copie %2.eml").arg(kStems[i % kStems.size()]).arg(d);
-        writeFile(folder + "/" + name, encode(mailNumber(i), d + 1));
+        writeFile(folder + "/" + name, encode(mailNumber(i), g_attachments ? i : d + 1));
     }
 }
 
@@ -202,11 +209,12 @@ int runAsUser(const QStringList& args)
         return programUs(jdupes, {QStringLiteral("-q"), folder.path()}, folder.path());
     });
 
-    std::printf("platform %s, beep %s, mode %d: %d files, %d duplicates found, %d left\n"
+    std::printf("platform %s, beep %s, mode %d%s: %d files, %d duplicates found, %d left\n"
                 "  cat of the folder: %.3f s\n"
                 "  first scan: %.3f s, ratio to cat %.2f\n",
                 qPrintable(QGuiApplication::platformName()),
-                form.chk_BEEP()->isChecked() ? "on" : "off", mode, mails, found, left, cat / 1e6,
+                form.chk_BEEP()->isChecked() ? "on" : "off", mode,
+                g_attachments ? ", mails with attachments" : "", mails, found, left, cat / 1e6,
                 first / 1e6, double(first) / double(cat));
     if (jdupesUs > 0)
         std::printf("  jdupes on the folder: %.3f s\n"
@@ -234,6 +242,7 @@ int main(int argc, char** argv)
     QStandardPaths::setTestModeEnabled(true);
     QStringList args = app.arguments();
     const bool cold = args.removeAll(QStringLiteral("--cold")) > 0;
+    g_attachments = args.removeAll(QStringLiteral("--attachments")) > 0;
     args.removeAll(QStringLiteral("--user"));
     if (user)
         return runAsUser(args);
