@@ -39,8 +39,9 @@ qsizetype readChunk(int fd, QByteArray& buffer, const QString& path)
 
 void TextComparer::takeReference(QByteArray bytes)
 {
-    m_referenceText = FileText(bytes);
     m_referenceBytes = std::move(bytes);
+    m_referenceText.clear();
+    m_haveReferenceText = false;
     m_referenceForm.clear();
     m_haveReferenceForm = false;
     m_haveReference = true;
@@ -66,6 +67,10 @@ bool TextComparer::equal(int referenceFd, const QString& referencePath, int cand
 
         bool same = candidate == m_referenceBytes;
         if (!same) {
+            if (!m_haveReferenceText) {
+                m_referenceText = FileText(m_referenceBytes);
+                m_haveReferenceText = true;
+            }
             const QString text = FileText(candidate);
             same = text == m_referenceText;
             if (!same) {
@@ -91,6 +96,7 @@ void TextComparer::clear()
     m_haveReference = false;
     m_referenceBytes = QByteArray();
     m_referenceText = QString();
+    m_haveReferenceText = false;
     m_referenceForm = QString();
     m_haveReferenceForm = false;
     m_haveCandidate = false;

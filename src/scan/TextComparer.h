@@ -5,8 +5,9 @@
 
 // Compares one reference with its candidates through their open descriptors, reading both files
 // again at every call. Equality is a function of the two files' bytes alone, so what was read is
-// kept: the reference is decoded once for all its candidates, and a pair read again with the same
-// bytes (the checks before and after a move) is not decoded again.
+// kept: the reference is decoded once for all its candidates (and not at all while they hold its
+// very bytes), and a pair read again with the same bytes (the checks before and after a move) is
+// not decoded again.
 class TextComparer {
 public:
     // As DescriptorTextsEqual, which it falls back to for files larger than one chunk.
@@ -20,7 +21,9 @@ private:
 
     bool m_haveReference = false;
     QByteArray m_referenceBytes;
+    // Decoded on the first candidate whose bytes differ from the reference's.
     QString m_referenceText;
+    bool m_haveReferenceText = false;
     // Folded on the first candidate whose text differs from the reference's but in case.
     QString m_referenceForm;
     bool m_haveReferenceForm = false;
