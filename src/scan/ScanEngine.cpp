@@ -217,6 +217,7 @@ bool ScanEngine::isDuplicate(int index)
         return false;
     if (!m_comparer.equal(m_referenceFile.fd(), m_view.referencePath, candidate.fd(), path))
         return false;
+    m_comparedCandidate = candidate.stamp();
     // Read for the pane only if it is shown: most duplicates go before the next paint.
     m_view.candidatePath = path;
     m_view.candidatePane = Pane::Show;
@@ -293,7 +294,11 @@ bool ScanEngine::moveToTrash(int index)
                                    .arg(shownReference));
             return false;
         }
-        if (!m_comparer.equal(reference.fd(), referencePath, candidate.fd(), path)) {
+        // Untouched since the comparison, they are not read again here: the check once in the
+        // trash reads them both whatever happens.
+        const bool untouched = candidate.stamp() == m_comparedCandidate &&
+                               reference.stamp() == m_referenceFile.stamp();
+        if (!untouched && !m_comparer.equal(reference.fd(), referencePath, candidate.fd(), path)) {
             warnNotMoved(path, changedText);
             return false;
         }

@@ -101,6 +101,8 @@ private:
     FileStamp m_referenceStamp;
     // The reference as the pass compares with it, opened at its first comparison.
     ScanFolder::File m_referenceFile;
+    // The stamp of the candidate last found equal, as it was opened for that comparison.
+    FileStamp m_comparedCandidate;
     TextComparer m_comparer;
     // The trash stays open from one move to the next.
     TrashSession m_trash;
