@@ -391,7 +391,7 @@ bool putBack(int folderFd, const QByteArray& name, const Trash& trash, const QBy
                             .arg(why, systemText(err), shown(trash.root + "/files/" + trashName)));
 }
 
-// Whether the path, as the user reached the folder, still leads to it.
+// Whether the path (as the user reached the folder, or a kept trash folder's) still leads to it.
 bool leadsTo(const QByteArray& folderPath, const struct stat& folder)
 {
     struct stat reached;
@@ -435,20 +435,12 @@ bool chooseTrash(int folderFd, dev_t device, TrashSession::Chosen* chosen, QStri
     return true;
 }
 
-// Whether the path still leads to the folder that was checked and kept open: one moved,
-// removed or swapped since is opened and checked again.
-bool stillStands(const struct stat& kept, const QByteArray& path)
-{
-    struct stat reached;
-    return path.startsWith('/') && ::stat(path.constData(), &reached) == 0 &&
-           reached.st_dev == kept.st_dev && reached.st_ino == kept.st_ino;
-}
-
+// A kept folder moved, removed or swapped since it was checked is opened and checked again.
 bool keptTrashStands(const TrashSession::Chosen& chosen, dev_t device)
 {
     return chosen.valid && chosen.device == device &&
-           stillStands(chosen.files, chosen.trash.root + "/files") &&
-           stillStands(chosen.info, chosen.trash.root + "/info");
+           leadsTo(chosen.trash.root + "/files", chosen.files) &&
+           leadsTo(chosen.trash.root + "/info", chosen.info);
 }
 
 bool moveToTrash(int folderFd, QByteArray folderPath, const QByteArray& name,
