@@ -96,3 +96,33 @@ void writeFile(const QString& path, const QByteArray& bytes)
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
 }
+
+namespace {
+
+const QStringList kStems = {"facture", "reunion", "Re ",  "LE projet", "commande", "vacances",
+                            "rapport", "budget",  "Noel", "agenda",    "contrat",  "photos"};
+
+QString mailNumber(int i, bool attachments)
+{
+    QRandomGenerator random(quint32(1000 + i));
+    const QString mail = makeMail(random, i);
+    return attachments ? withAttachment(random, mail) : mail;
+}
+
+} // namespace
+
+void fillMailFolder(const QString& folder, int mails, int duplicates, bool attachments)
+{
+    const int originals = mails - duplicates;
+    for (int i = 0; i < originals; ++i) {
+        const QString name = QStringLiteral("%1 %2.eml").arg(kStems[i % kStems.size()]).arg(i);
+        writeFile(folder + "/" + name, encode(mailNumber(i, attachments), i));
+    }
+    QRandomGenerator random(42);
+    for (int d = 0; d < duplicates; ++d) {
+        const int i = int(random.bounded(originals));
+        const QString name =
+            QStringLiteral("%1 copie %2.eml").arg(kStems[i % kStems.size()]).arg(d);
+        writeFile(folder + "/" + name, encode(mailNumber(i, attachments), attachments ? i : d + 1));
+    }
+}

@@ -14,3 +14,7 @@ QString withAttachment(QRandomGenerator& random, const QString& mail);
 // BE, lone CR breaks, Windows-1252).
 QByteArray encode(const QString& mail, int form);
 void writeFile(const QString& path, const QByteArray& bytes);
+// A folder of mails (each made again from its own seed, so that no text is held) and of copies
+// of some of them under other names, "<stem> <n>.eml" and "<stem> copie <n>.eml". Copies are in
+// another of the six forms, or, with attachments, mails carry one and copies are the same bytes.
+void fillMailFolder(const QString& folder, int mails, int duplicates, bool attachments = false);

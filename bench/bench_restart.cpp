@@ -29,27 +29,6 @@
 
 namespace {
 
-const QStringList kStems = {"facture", "reunion", "Re ",  "LE projet", "commande", "vacances",
-                            "rapport", "budget",  "Noel", "agenda",    "contrat",  "photos"};
-
-void fillFolder(const QString& folder, int mails, int duplicates)
-{
-    const int originals = mails - duplicates;
-    auto mail = [](int i) {
-        QRandomGenerator random(quint32(1000 + i));
-        return makeMail(random, i);
-    };
-    for (int i = 0; i < originals; ++i)
-        writeFile(folder + QStringLiteral("/%1 %2.eml").arg(kStems[i % kStems.size()]).arg(i),
-                  encode(mail(i), i));
-    QRandomGenerator random(42);
-    for (int d = 0; d < duplicates; ++d) {
-        const int i = int(random.bounded(originals));
-        writeFile(folder + QStringLiteral("/%1 copie %2.eml").arg(kStems[i % kStems.size()]).arg(d),
-                  encode(mail(i), d + 1));
-    }
-}
-
 bool dropPageCache()
 {
     ::sync();
@@ -132,7 +111,7 @@ int main(int argc, char** argv)
     QTemporaryDir home, data, folder;
     qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
     SetExecutablePathForTesting(home.filePath(QStringLiteral("twindrop")));
-    fillFolder(folder.path(), mails, duplicates);
+    fillMailFolder(folder.path(), mails, duplicates);
     IniWriteString(QStringLiteral("OPTIONS"), QStringLiteral("DOSSIER"), folder.path());
     IniWriteString(QStringLiteral("OPTIONS"), QStringLiteral("MASQUE"), QString());
     IniWriteString(QStringLiteral("OPTIONS"), QStringLiteral("AUTO"), QStringLiteral("1"));

@@ -37,36 +37,9 @@
 
 namespace {
 
-const QStringList kStems = {"facture", "reunion", "Re ",  "LE projet", "commande", "vacances",
-                            "rapport", "budget",  "Noel", "agenda",    "contrat",  "photos"};
-
 // --attachments: mails as exported with an attachment, their copies the same bytes, as copies
 // of real mail mostly are.
 bool g_attachments = false;
-
-// Mail i is made again from its own seed wherever it is needed, so that no text is held.
-QString mailNumber(int i)
-{
-    QRandomGenerator random(quint32(1000 + i));
-    const QString mail = makeMail(random, i);
-    return g_attachments ? withAttachment(random, mail) : mail;
-}
-
-void fillFolder(const QString& folder, int mails, int duplicates)
-{
-    const int originals = mails - duplicates;
-    for (int i = 0; i < originals; ++i) {
-        const QString name = QStringLiteral("%1 %2.eml").arg(kStems[i % kStems.size()]).arg(i);
-        writeFile(folder + "/" + name, encode(mailNumber(i), i));
-    }
-    QRandomGenerator random(42);
-    for (int d = 0; d < duplicates; ++d) {
-        const int i = int(random.bounded(originals));
-        const QString name =
-            QStringLiteral("%1 copie %2.eml").arg(kStems[i % kStems.size()]).arg(d);
-        writeFile(folder + "/" + name, encode(mailNumber(i), g_attachments ? i : d + 1));
-    }
-}
 
 // A trash, a settings file and a generated folder of mails of the process's own, the scan
 // automatic in the given mode.
@@ -75,7 +48,7 @@ void prepare(const QTemporaryDir& home, const QTemporaryDir& data, const QTempor
 {
     qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
     SetExecutablePathForTesting(home.filePath("twindrop"));
-    fillFolder(folder.path(), mails, duplicates);
+    fillMailFolder(folder.path(), mails, duplicates, g_attachments);
     IniWriteString("OPTIONS", "DOSSIER", folder.path());
     IniWriteString("OPTIONS", "MASQUE", QString());
     IniWriteString("OPTIONS", "AUTO", "1");
