@@ -186,6 +186,11 @@ FingerprintIndex::Entry FingerprintIndex::compute(const QString& path, const Fil
     return entry;
 }
 
+bool FingerprintIndex::cacheable(const Entry& entry)
+{
+    return !entry.error && entry.stamp.isValid() && entry.stamp.regular;
+}
+
 void FingerprintIndex::markSeen(Entry& entry, qint64 nowSecs)
 {
     // Kept to the day: a folder scanned again and again, unchanged, is not written every time.
@@ -204,18 +209,25 @@ const FingerprintIndex::Entry& FingerprintIndex::update(const QString& path)
         markSeen(*found, QDateTime::currentSecsSinceEpoch());
         return *found;
     }
-    m_unsaved = true;
+    const bool wasCached = found != m_entries.end() && cacheable(*found);
     if (err == ENOENT) {
         // Gone, as every duplicate moved earlier in the scan is when its turn as a reference
-        // comes: the error an open would raise, without opening, raising and catching it.
+        // comes: the error an open would raise, without opening, raising and catching it. Still
+        // gone in a later scan, it is found as it was left.
+        if (found != m_entries.end() && found->missing)
+            return *found;
         Entry entry;
         entry.stamp = stamp;
+        entry.missing = true;
         entry.seenSecs = QDateTime::currentSecsSinceEpoch();
         entry.error =
             std::make_exception_ptr(FileOpenError(path, base::EInOutError::systemText(ENOENT)));
+        m_unsaved = m_unsaved || wasCached;
         return *m_entries.insert(path, std::move(entry));
     }
-    return *m_entries.insert(path, compute(path, stamp));
+    Entry entry = compute(path, stamp);
+    m_unsaved = m_unsaved || wasCached || cacheable(entry);
+    return *m_entries.insert(path, std::move(entry));
 }
 
 const FingerprintIndex::Entry* FingerprintIndex::find(const QString& path) const
@@ -310,8 +322,10 @@ void FingerprintIndex::refresh(const QStringList& paths, const std::function<boo
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     for (Job& job : jobs) {
         if (job.done) {
+            const auto entry = m_entries.find(job.path);
+            if (cacheable(job.result) || (entry != m_entries.end() && cacheable(*entry)))
+                m_unsaved = true;
             m_entries.insert(job.path, std::move(job.result));
-            m_unsaved = true;
         } else if (job.unchanged) {
             const auto entry = m_entries.find(job.path);
             if (entry != m_entries.end())
@@ -371,7 +385,7 @@ private:
 
 bool keptInCache(const FingerprintIndex::Entry& entry, qint64 nowSecs)
 {
-    return !entry.error && entry.stamp.isValid() && entry.stamp.regular &&
+    return FingerprintIndex::cacheable(entry) &&
            entry.seenSecs > nowSecs - FingerprintIndex::kCacheKeepSecs &&
            entry.seenSecs <= nowSecs + 24 * 3600;
 }

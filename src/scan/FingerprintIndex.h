@@ -66,6 +66,8 @@ public:
         std::exception_ptr error;
         // When the file was last found with this stamp, in seconds since the epoch.
         qint64 seenSecs = 0;
+        // No file had the name when it was stat'ed.
+        bool missing = false;
     };
     // Opens a file to be read or raises as ReadFileBytes does.
     using Reader = std::function<ReadOnlyFile(const QString& path)>;
@@ -90,6 +92,8 @@ public:
 
     // Raises the entry's kept error, if it has one.
     static void raiseError(const Entry& entry);
+    // Whether the cache file would keep the entry, age aside: only what was found and read.
+    static bool cacheable(const Entry& entry);
 
     // The cache that keeps fingerprints from one run to the next: $XDG_CACHE_HOME/twindrop.
     static QString cachePath();

@@ -285,6 +285,19 @@ void TestFingerprintCache::writtenOnlyWhenSomethingChanged()
     QCOMPARE(entries.size(), 2);
     for (const auto& entry : std::as_const(entries))
         QVERIFY(entry.seenSecs >= now - 60);
+
+    // A file gone from the folder leaves the cache once. Found gone again, as a moved duplicate
+    // is at every later scan, or never there at all, it changes nothing.
+    const ino_t third = inode();
+    QVERIFY(QFile::remove(paths[0]));
+    QVERIFY(later.update(paths[0]).missing);
+    QVERIFY(later.saveIfChanged(cache));
+    const ino_t fourth = inode();
+    QVERIFY(fourth != third);
+    QVERIFY(later.update(paths[0]).missing);
+    QVERIFY(later.update(mails.filePath("never.eml")).missing);
+    QVERIFY(later.saveIfChanged(cache));
+    QCOMPARE(inode(), fourth);
 }
 
 QTEST_GUILESS_MAIN(TestFingerprintCache)
