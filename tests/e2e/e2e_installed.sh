@@ -43,21 +43,26 @@ sleep_until() { # sleep_until <what> <command...>: poll a condition for up to 20
     fail "$what"
 }
 dialog_open() { [ "$(xdotool search --onlyvisible --name "$1" | wc -l)" -gt 0 ]; }
+dialog_closed() { ! dialog_open "$1"; }
+shown_windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l; }
+more_windows_than() { [ "$(shown_windows)" -gt "$1" ]; }
+clipboard_holds() { xclip -selection clipboard -o 2>/dev/null | grep -q "$1"; }
 # "Fichier" menu from the keyboard: Alt selects the menu bar, Down opens the first menu,
-# whose first item is COMPARER.
+# whose first item is COMPARER. The window handles keys in the order they come, so only the
+# menu's opening is waited for.
+before=$(shown_windows)
 xdotool key --clearmodifiers alt
-sleep 0.3
 xdotool key Down
-sleep 0.3
+sleep_until "the menu did not open" more_windows_than "$before"
 xdotool key Return
 sleep_until "no question before the scan" dialog_open '^Confirmer$'
 xdotool key Return
 sleep_until "no summary" dialog_open '^Informations$'
 xdotool key ctrl+c
-sleep 0.5
+sleep_until "clipboard empty" clipboard_holds 'doublons trouvés'
 xclip -selection clipboard -o > "$work/summary.txt" || fail "clipboard empty"
 xdotool key Return
-sleep 0.5
+sleep_until "the summary stayed open" dialog_closed '^Informations$'
 /usr/bin/python3 "$here/close_window.py" "$win"
 for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "the close box did not end twindrop"
