@@ -24,6 +24,19 @@ QStringList MaskMatcher::splitMask(const QString& mask)
 
 QString MaskMatcher::upperCase(QStringView text)
 {
+    // Most names are ASCII: upper-cased here, without a call per letter.
+    qsizetype ascii = 0;
+    while (ascii < text.size() && text[ascii].unicode() < 0x80)
+        ++ascii;
+    if (ascii == text.size()) {
+        QString upper(text.size(), Qt::Uninitialized);
+        char16_t* out = reinterpret_cast<char16_t*>(upper.data());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t c = text[i].unicode();
+            out[i] = c >= u'a' && c <= u'z' ? char16_t(c - (u'a' - u'A')) : c;
+        }
+        return upper;
+    }
     QString upper;
     upper.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {

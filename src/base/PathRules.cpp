@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -25,6 +26,9 @@ QString PathRules::fullName(const QString& folder, const QString& name)
 
 QString PathRules::decodeName(const QByteArray& raw)
 {
+    // ASCII reads the same in every encoding: no round trip to check.
+    if (std::all_of(raw.cbegin(), raw.cend(), [](char c) { return uchar(c) < 0x80; }))
+        return QString::fromLatin1(raw);
     const QString name = QFile::decodeName(raw);
     if (QFile::encodeName(name) == raw)
         return name;

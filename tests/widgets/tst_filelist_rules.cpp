@@ -150,6 +150,14 @@ void TestFileListRules::letterCaseOneForOne_data()
                                                                     << "ÉTÉ.txt" << true;
     QTest::newRow("letters beyond the BMP ignore case") << "\U00010428*"
                                                         << "\U00010400.txt" << true;
+    QTest::newRow("ASCII letters ignore case") << "mail z*.EML"
+                                               << "MAIL Z1.eml" << true;
+    QTest::newRow("backquote is not an at sign") << "`*"
+                                                 << "@.txt" << false;
+    QTest::newRow("brace is not a bracket") << "{*"
+                                            << "[.txt" << false;
+    QTest::newRow("ASCII mask, accented name") << "?t?.txt"
+                                               << "été.txt" << true;
 }
 
 void TestFileListRules::letterCaseOneForOne()
