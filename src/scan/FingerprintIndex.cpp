@@ -425,8 +425,9 @@ QByteArray FingerprintIndex::encode(const QHash<QString, Entry>& entries, qint64
         if (out.size() + bytes + 8 > kCacheMaxBytes)
             break;
         put<quint32>(out, quint32(path->size()));
-        for (const QChar c : *path)
-            put<quint16>(out, c.unicode());
+        const qsizetype at = out.size();
+        out.resize(at + path->size() * 2);
+        qToLittleEndian<quint16>(path->utf16(), path->size(), out.data() + at);
         put<quint64>(out, entry->stamp.device);
         put<quint64>(out, entry->stamp.inode);
         put<qint64>(out, entry->stamp.size);
@@ -475,11 +476,7 @@ bool FingerprintIndex::decode(const QByteArray& bytes, QHash<QString, Entry>* en
             !in.take(qsizetype(units) * 2, &pathBytes))
             return false;
         QString path(qsizetype(units), Qt::Uninitialized);
-        for (quint32 u = 0; u < units; ++u) {
-            quint16 unit = 0;
-            std::memcpy(&unit, pathBytes.data() + u * 2, 2);
-            path[u] = QChar(qFromLittleEndian(unit));
-        }
+        qFromLittleEndian<quint16>(pathBytes.data(), qsizetype(units), path.data());
         Entry entry;
         quint8 regular = 0;
         if (!in.take(&entry.stamp.device) || !in.take(&entry.stamp.inode) ||

@@ -65,7 +65,8 @@ void TestFingerprintCache::unchangedFilesAreNotReadAgain()
 {
     TempFolder mails;
     const QStringList paths{mails.write("a.eml", "From: a\r\n\r\nsame\r\n"),
-                            mails.write("b.eml", "FROM: A\r\n\r\nSAME\r\n"),
+                            // Read back under its exact name, a pair of surrogates included.
+                            mails.write("b é\U0001F600.eml", "FROM: A\r\n\r\nSAME\r\n"),
                             mails.write("c.eml", "other")};
     const QString cache = mails.filePath("cache/fingerprints");
     {
