@@ -323,9 +323,13 @@ void FingerprintIndex::refresh(const QStringList& paths, const std::function<boo
     for (Job& job : jobs) {
         if (job.done) {
             const auto entry = m_entries.find(job.path);
-            if (cacheable(job.result) || (entry != m_entries.end() && cacheable(*entry)))
+            const bool wasCached = entry != m_entries.end() && cacheable(*entry);
+            if (wasCached || cacheable(job.result))
                 m_unsaved = true;
-            m_entries.insert(job.path, std::move(job.result));
+            if (entry != m_entries.end())
+                *entry = std::move(job.result);
+            else
+                m_entries.insert(job.path, std::move(job.result));
         } else if (job.unchanged) {
             const auto entry = m_entries.find(job.path);
             if (entry != m_entries.end())
